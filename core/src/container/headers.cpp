@@ -1,0 +1,189 @@
+// Readers and writers of the five container headers and of the compression byte.
+#include "container/headers.h"
+
+#include "common/byte_reader.h"
+#include "common/utf8.h"
+#include "container/varint.h"
+
+namespace zq {
+
+namespace {
+
+constexpr std::uint16_t kItpKind = 1;
+constexpr std::uint16_t kStpKind = 2;
+constexpr std::uint16_t kVfsdKind = 3;
+constexpr std::uint16_t kFatManifestKind = 4;
+constexpr std::uint16_t kDmpKind = 5;
+
+constexpr std::uint16_t kInvalidInterpreterCode = 0;
+constexpr std::uint16_t kCustomInterpreterCode = 1;
+
+// Truncated under two bytes, Invalid with `wrong_kind` for any other kind's code.
+Status read_kind(ByteReader& reader, std::uint16_t kind, const char* wrong_kind) {
+  ZQ_ASSIGN_OR_RETURN(const std::uint16_t code, reader.u16be());
+  if (code != kind) return WireError::invalid(wrong_kind);
+  return {};
+}
+
+Result<CompressionInfo> read_compression(ByteReader& reader) {
+  ZQ_ASSIGN_OR_RETURN(const std::uint8_t byte, reader.u8());
+  return read_compression_byte(byte);
+}
+
+// A varint-prefixed text, checked for UTF-8 before anything after it is read.
+Result<std::string_view> read_text(ByteReader& reader) {
+  ZQ_ASSIGN_OR_RETURN(const ByteView bytes, read_varint_prefixed(reader));
+  const std::string_view text = as_text(bytes);
+  if (!is_valid_utf8(text)) return WireError::invalid("invalid utf-8");
+  return text;
+}
+
+void write_u16be(std::uint16_t value, Bytes& out) {
+  out.push_back(static_cast<std::uint8_t>(value >> 8));
+  out.push_back(static_cast<std::uint8_t>(value));
+}
+
+}  // namespace
+
+Status write_compression_byte(const CompressionInfo& info, Bytes& out) {
+  if (info.level > 3 || info.algorithm > 15 || info.compressed > 1 || info.pretrained_map > 1) {
+    return WireError::too_large();
+  }
+  out.push_back(static_cast<std::uint8_t>((info.compressed << 7) | (info.pretrained_map << 6) |
+                                          (info.algorithm << 2) | info.level));
+  return {};
+}
+
+CompressionInfo read_compression_byte(std::uint8_t byte) {
+  return {static_cast<std::uint8_t>(byte >> 7), static_cast<std::uint8_t>((byte >> 6) & 1),
+          static_cast<std::uint8_t>((byte >> 2) & 0x0F), static_cast<std::uint8_t>(byte & 3)};
+}
+
+Result<STPHeader> parse_stp_header(ByteView data) {
+  ByteReader reader(data);
+  ZQ_RETURN_IF_ERROR(read_kind(reader, kStpKind, "not an STP container"));
+  STPHeader header;
+  ZQ_ASSIGN_OR_RETURN(header.version, read_varint(reader));
+  ZQ_ASSIGN_OR_RETURN(header.compression_info, read_compression(reader));
+  header.header_len = reader.offset();
+  return header;
+}
+
+Result<ITPHeader> parse_itp_header(ByteView data) {
+  ByteReader reader(data);
+  ZQ_RETURN_IF_ERROR(read_kind(reader, kItpKind, "not an ITP container"));
+  ITPHeader header;
+  ZQ_ASSIGN_OR_RETURN(const std::uint16_t code, reader.u16be());
+  if (code == kInvalidInterpreterCode) return WireError::invalid("ITP interpretator type 0 is invalid");
+  if (code == kCustomInterpreterCode) {
+    header.interpreterType.custom = true;
+    ZQ_ASSIGN_OR_RETURN(header.interpreterType.name, read_text(reader));
+  } else {
+    header.interpreterType.code = code;
+  }
+  ZQ_ASSIGN_OR_RETURN(header.interpretatorVersion, read_varint(reader));
+  ZQ_ASSIGN_OR_RETURN(header.compression_info, read_compression(reader));
+  header.header_len = reader.offset();
+  return header;
+}
+
+Result<VFSDHeader> parse_vfsd_header(ByteView data) {
+  ByteReader reader(data);
+  ZQ_RETURN_IF_ERROR(read_kind(reader, kVfsdKind, "not a VFSD container"));
+  VFSDHeader header;
+  ZQ_ASSIGN_OR_RETURN(header.version, read_varint(reader));
+  ZQ_ASSIGN_OR_RETURN(header.compression_info, read_compression(reader));
+  ZQ_ASSIGN_OR_RETURN(header.path, read_text(reader));
+  ZQ_ASSIGN_OR_RETURN(header.count, read_varint(reader));
+  ZQ_ASSIGN_OR_RETURN(header.created_ns, read_varint(reader));
+  ZQ_ASSIGN_OR_RETURN(header.updated_ns, read_varint(reader));
+  ZQ_ASSIGN_OR_RETURN(header.epoch, read_varint(reader));
+  header.header_len = reader.offset();
+  return header;
+}
+
+Result<FATManifestHeader> parse_fat_manifest_header(ByteView data) {
+  ByteReader reader(data);
+  ZQ_RETURN_IF_ERROR(read_kind(reader, kFatManifestKind, "not a FAT manifest container"));
+  FATManifestHeader header;
+  ZQ_ASSIGN_OR_RETURN(header.version, read_varint(reader));
+  ZQ_ASSIGN_OR_RETURN(header.compression_info, read_compression(reader));
+  ZQ_ASSIGN_OR_RETURN(header.size, read_varint(reader));
+  ZQ_ASSIGN_OR_RETURN(header.part_size, read_varint(reader));
+  // Checked before reading on, so a small part size wins over a truncation further on.
+  if (header.part_size < kMinFatPartSize) {
+    return WireError::invalid("FAT part_size must be >= 1024 bytes");
+  }
+  ZQ_ASSIGN_OR_RETURN(header.parts_count, read_varint(reader));
+  ZQ_ASSIGN_OR_RETURN(header.checksum, read_varint_prefixed(reader));
+  ZQ_ASSIGN_OR_RETURN(header.created_ns, read_varint(reader));
+  header.header_len = reader.offset();
+  return header;
+}
+
+Result<DMPHeader> parse_dmp_header(ByteView data) {
+  ByteReader reader(data);
+  ZQ_RETURN_IF_ERROR(read_kind(reader, kDmpKind, "not a DMP container"));
+  DMPHeader header;
+  ZQ_ASSIGN_OR_RETURN(header.schema_kind, reader.u8());
+  ZQ_ASSIGN_OR_RETURN(header.schema_name, read_text(reader));
+  ZQ_ASSIGN_OR_RETURN(header.version, read_varint(reader));
+  ZQ_ASSIGN_OR_RETURN(header.compression_info, read_compression(reader));
+  header.header_len = reader.offset();
+  return header;
+}
+
+Status write_stp_header(const STPHeader& header, Bytes& out) {
+  write_u16be(kStpKind, out);
+  ZQ_RETURN_IF_ERROR(write_varint(header.version, out));
+  return write_compression_byte(header.compression_info, out);
+}
+
+Status write_itp_header(const ITPHeader& header, Bytes& out) {
+  write_u16be(kItpKind, out);
+  const InterpreterTypeView& type = header.interpreterType;
+  if (type.custom) {
+    write_u16be(kCustomInterpreterCode, out);
+    ZQ_RETURN_IF_ERROR(write_varint_prefixed(as_bytes(type.name), out));
+  } else {
+    if (type.code <= kCustomInterpreterCode) {
+      return WireError::invalid("ITP standard code must be >= 2");
+    }
+    write_u16be(type.code, out);
+  }
+  ZQ_RETURN_IF_ERROR(write_varint(header.interpretatorVersion, out));
+  return write_compression_byte(header.compression_info, out);
+}
+
+Status write_vfsd_header(const VFSDHeader& header, Bytes& out) {
+  write_u16be(kVfsdKind, out);
+  ZQ_RETURN_IF_ERROR(write_varint(header.version, out));
+  ZQ_RETURN_IF_ERROR(write_compression_byte(header.compression_info, out));
+  ZQ_RETURN_IF_ERROR(write_varint_prefixed(as_bytes(header.path), out));
+  ZQ_RETURN_IF_ERROR(write_varint(header.count, out));
+  ZQ_RETURN_IF_ERROR(write_varint(header.created_ns, out));
+  ZQ_RETURN_IF_ERROR(write_varint(header.updated_ns, out));
+  return write_varint(header.epoch, out);
+}
+
+Status write_fat_manifest_header(const FATManifestHeader& header, Bytes& out) {
+  write_u16be(kFatManifestKind, out);
+  ZQ_RETURN_IF_ERROR(write_varint(header.version, out));
+  ZQ_RETURN_IF_ERROR(write_compression_byte(header.compression_info, out));
+  ZQ_RETURN_IF_ERROR(write_varint(header.size, out));
+  ZQ_RETURN_IF_ERROR(write_varint(header.part_size, out));
+  ZQ_RETURN_IF_ERROR(write_varint(header.parts_count, out));
+  // An absent checksum is the empty view, written as length 0.
+  ZQ_RETURN_IF_ERROR(write_varint_prefixed(header.checksum, out));
+  return write_varint(header.created_ns, out);
+}
+
+Status write_dmp_header(const DMPHeader& header, Bytes& out) {
+  write_u16be(kDmpKind, out);
+  out.push_back(header.schema_kind);
+  ZQ_RETURN_IF_ERROR(write_varint_prefixed(as_bytes(header.schema_name), out));
+  ZQ_RETURN_IF_ERROR(write_varint(header.version, out));
+  return write_compression_byte(header.compression_info, out);
+}
+
+}  // namespace zq

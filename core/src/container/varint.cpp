@@ -1,0 +1,66 @@
+// Container varint and varint-prefixed byte strings.
+#include "container/varint.h"
+
+namespace zq {
+
+Result<VarintRead> read_varint(ByteView data) {
+  if (data.empty()) return WireError::truncated();
+  const std::size_t size = std::size_t{1} << (data[0] >> 6);
+  if (data.size() < size) return WireError::truncated();
+  std::uint64_t value = data[0] & 0x3F;
+  for (std::size_t i = 1; i < size; ++i) value = (value << 8) | data[i];
+  return VarintRead{value, size};
+}
+
+Result<PrefixedRead> read_varint_prefixed(ByteView data) {
+  ZQ_ASSIGN_OR_RETURN(const VarintRead n, read_varint(data));
+  // Compared with what remains, so that a huge declared length cannot overflow an offset.
+  if (data.size() - n.size < n.value) return WireError::truncated();
+  return PrefixedRead{data.subspan(n.size, static_cast<std::size_t>(n.value)),
+                      n.size + static_cast<std::size_t>(n.value)};
+}
+
+Status write_varint(std::uint64_t value, Bytes& out) {
+  std::uint8_t buf[8];
+  std::size_t size;
+  if (value <= 63) {
+    buf[0] = static_cast<std::uint8_t>(value);
+    size = 1;
+  } else if (value <= 16383) {
+    buf[0] = static_cast<std::uint8_t>(0x40 | (value >> 8));
+    buf[1] = static_cast<std::uint8_t>(value);
+    size = 2;
+  } else if (value <= 1073741823) {
+    const auto v = static_cast<std::uint32_t>(value) | 0x80000000U;
+    for (std::size_t i = 0; i < 4; ++i) buf[i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
+    size = 4;
+  } else if (value <= kMaxVarint) {
+    const std::uint64_t v = value | (std::uint64_t{3} << 62);
+    for (std::size_t i = 0; i < 8; ++i) buf[i] = static_cast<std::uint8_t>(v >> (56 - 8 * i));
+    size = 8;
+  } else {
+    return WireError::too_large();
+  }
+  out.insert(out.end(), buf, buf + size);
+  return {};
+}
+
+Status write_varint_prefixed(ByteView bytes, Bytes& out) {
+  ZQ_RETURN_IF_ERROR(write_varint(bytes.size(), out));
+  append(out, bytes);
+  return {};
+}
+
+Result<std::uint64_t> read_varint(ByteReader& reader) {
+  ZQ_ASSIGN_OR_RETURN(const VarintRead read, read_varint(reader.rest()));
+  reader.skip(read.size);
+  return read.value;
+}
+
+Result<ByteView> read_varint_prefixed(ByteReader& reader) {
+  ZQ_ASSIGN_OR_RETURN(const PrefixedRead read, read_varint_prefixed(reader.rest()));
+  reader.skip(read.size);
+  return read.bytes;
+}
+
+}  // namespace zq

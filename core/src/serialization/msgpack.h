@@ -1,0 +1,47 @@
+// MessagePack codec of `Value`: an encoder that appends to a growing buffer and an iterative
+// decoder (no recursion) that reads one value from a position in a byte slice.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/bytes.h"
+#include "common/result.h"
+#include "serialization/value.h"
+
+namespace zq {
+
+// The codec's internal error. Callers turn it into a WireError; it never reaches a user.
+enum class SerializationError : std::uint8_t {
+  DepthExceeded,
+  UnexpectedEnd,
+  ReservedMarker,
+  InvalidUtf8,
+  BadTimestampLength,
+  NegativeExtType,
+  NotEncodable,
+};
+
+// Arrays and maps may enclose a value this deep when encoding (depths 0..511).
+inline constexpr std::size_t kMaxEncodeDepth = 512;
+// Containers open at once when decoding.
+inline constexpr std::size_t kMaxDecodeContainers = 1024;
+// Items reserved up front for one decoded array or map, whatever its header announces.
+inline constexpr std::size_t kMaxDecodeReserve = 4096;
+
+// Appends the MessagePack form of `value`; `depth` counts the arrays and maps around it.
+// On failure (DepthExceeded, NotEncodable) `out` holds the bytes written before the failing item.
+Result<void, SerializationError> encode_value(const Value& value, Bytes& out, std::size_t depth = 0);
+
+// Appends one map of `pairs` in order, keys and values encoded at depth 1.
+Result<void, SerializationError> encode_map_pairs(const Value::Map& pairs, Bytes& out);
+
+// A new byte string of exactly the MessagePack form of `value`, built in the calling thread's
+// reusable scratch buffer.
+Result<Bytes, SerializationError> encode_value_to_bytes(const Value& value);
+
+// Reads one value at `position` and advances `position` past it; bytes after it are not looked
+// at. With `ext_as_bytes`, extension types 17..27 and 29 decode as Bin.
+Result<Value, SerializationError> decode_value(ByteView data, std::size_t& position, bool ext_as_bytes);
+
+}  // namespace zq

@@ -1,0 +1,12 @@
+// Fuzzes the DMP header reader against its writer.
+#include <cstddef>
+#include <cstdint>
+
+#include "container/headers.h"
+#include "header_round_trip.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  zq::fuzz::check_header_round_trip(zq::ByteView(data, size), zq::parse_dmp_header,
+                                    zq::write_dmp_header);
+  return 0;
+}

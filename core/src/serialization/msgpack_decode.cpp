@@ -1,0 +1,410 @@
+// MessagePack decoder: reads one Value without recursion, keeping the open arrays and maps on
+// an explicit stack and building every item straight in its final place.
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "common/utf8.h"
+#include "serialization/big_endian.h"
+#include "serialization/byte_copy.h"
+#include "serialization/msgpack.h"
+#include "serialization/msgpack_markers.h"
+
+// The per-item steps are forced inline so that the cursor and the stack stay in registers.
+#define ZQ_HOT [[gnu::always_inline]] inline
+
+namespace zq {
+namespace {
+
+// Open containers kept without a heap allocation; deeper input moves the stack to the heap.
+constexpr std::size_t kInlineFrames = 32;
+
+// An open container and the items it still expects; a map counts its keys and values.
+struct Frame {
+  Value::Array* array;  // exactly one of array and map is set
+  Value::Map* map;
+  std::uint64_t remaining;
+};
+
+// Where the item being read goes: appended to an array, or built in a slot that holds a
+// fresh Nil (the result, or a map pair's key or value).
+struct Dest {
+  Value::Array* array;
+  Value* slot;
+};
+
+// Converts to the Value that `make` returns, so that emplace_back constructs the element
+// straight from it (both compilers elide the move).
+template <class Make>
+struct Emplacer {
+  Make& make;
+  operator Value() const { return make(); }
+};
+
+// Puts the Value that `make` returns at `dest` and returns it. In a slot it is built straight
+// over the Nil there, whose destructor does nothing: no temporary and no reset of the old
+// alternative. `make` must not throw (anything that allocates is made before), so the slot
+// always holds a value.
+template <class Make>
+ZQ_HOT Value& put(Dest dest, Make make) {
+  if (dest.array != nullptr) {
+    dest.array->emplace_back(Emplacer<Make>{make});
+    return dest.array->back();
+  }
+  ::new (static_cast<void*>(dest.slot)) Value(make());
+  return *dest.slot;
+}
+
+// Where the next item of an open container goes.
+ZQ_HOT Dest next_dest(Frame& f) {
+  if (f.array != nullptr) return {f.array, nullptr};
+  if (f.remaining % 2 == 0) return {nullptr, &f.map->emplace_back().key};
+  return {nullptr, &f.map->back().value};
+}
+
+template <class T>
+ZQ_HOT T load_word(const std::uint8_t* p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// True when the `n` bytes at `p` are all ASCII; lets most texts skip the full UTF-8 check.
+ZQ_HOT bool is_ascii(const std::uint8_t* p, std::size_t n) {
+  constexpr std::uint64_t kHigh64 = 0x8080808080808080ull;
+  constexpr std::uint32_t kHigh32 = 0x80808080u;
+  if (n >= 8) {
+    std::uint64_t any = load_word<std::uint64_t>(p + n - 8);
+    for (std::size_t i = 0; i + 8 <= n; i += 8) any |= load_word<std::uint64_t>(p + i);
+    return (any & kHigh64) == 0;
+  }
+  if (n >= 4) return ((load_word<std::uint32_t>(p) | load_word<std::uint32_t>(p + n - 4)) & kHigh32) == 0;
+  std::uint8_t any = 0;
+  for (std::size_t i = 0; i < n; ++i) any |= p[i];
+  return any < 0x80;
+}
+
+// The item behind an ext header: the timestamp extension, another negative type (an error),
+// a Bin for types 17..27 and 29 when asked, else an Ext. `data` holds `len` bytes.
+bool read_ext(std::int8_t type, const std::uint8_t* data, std::size_t len, bool ext_as_bytes, Dest dest,
+              SerializationError& error) {
+  if (type == mp::kTimestampType) {
+    Timestamp t;
+    switch (len) {
+      case 4:
+        t.secs = load_be<std::uint32_t>(data);
+        break;
+      case 8: {
+        const std::uint64_t packed = load_be<std::uint64_t>(data);
+        t.secs = static_cast<std::int64_t>(packed & ((std::uint64_t{1} << 34) - 1));
+        t.nanos = static_cast<std::uint32_t>(packed >> 34);
+        break;
+      }
+      case 12:
+        t.nanos = load_be<std::uint32_t>(data);
+        t.secs = static_cast<std::int64_t>(load_be<std::uint64_t>(data + 4));
+        break;
+      default:
+        error = SerializationError::BadTimestampLength;
+        return false;
+    }
+    put(dest, [&] { return Value::timestamp(t); });
+    return true;
+  }
+  if (type < 0) {
+    error = SerializationError::NegativeExtType;
+    return false;
+  }
+  Bytes bytes = copy_to_bytes(data, len);
+  if (ext_as_bytes && ((type >= 17 && type <= 27) || type == 29)) {
+    put(dest, [&] { return Value::bin(std::move(bytes)); });
+  } else {
+    put(dest, [&] { return Value::ext(Ext{type, std::move(bytes)}); });
+  }
+  return true;
+}
+
+class Decoder {
+ public:
+  Decoder(const std::uint8_t* begin, const std::uint8_t* end, bool ext_as_bytes)
+      : begin_(begin), end_(end), ext_as_bytes_(ext_as_bytes), reserve_budget_(static_cast<std::size_t>(end - begin)) {}
+  Decoder(const Decoder&) = delete;
+  Decoder& operator=(const Decoder&) = delete;
+
+  SerializationError error() const { return error_; }
+
+  // Decodes one value into `result` and returns the cursor past it, or null on the first
+  // failure.
+  const std::uint8_t* run(Value& result) {
+    const std::uint8_t* p = begin_;
+    Frame* frames = inline_frames_;
+    std::size_t depth = 0;
+    Frame* top = nullptr;  // frames[depth - 1]
+    Dest dest{nullptr, &result};
+    for (;;) {
+      if (p == end_) return fail(SerializationError::UnexpectedEnd);
+      const std::uint8_t m = *p++;
+      std::size_t count;  // of the container that m opens
+      bool is_map;
+      if (m <= mp::kPositiveFixIntMax) {
+        put(dest, [&] { return Value::integer(m); });
+        goto finished;
+      }
+      if (m >= mp::kNegativeFixIntMin) {
+        put(dest, [&] { return Value::integer(static_cast<std::int8_t>(m)); });
+        goto finished;
+      }
+      if (m < mp::kFixArray) {
+        count = m & 0x0f;
+        is_map = true;
+        goto container;
+      }
+      if (m < mp::kFixStr) {
+        count = m & 0x0f;
+        is_map = false;
+        goto container;
+      }
+      if (m < mp::kNil) {
+        if (!read_str(p, m & 0x1f, dest)) return nullptr;
+        goto finished;
+      }
+      switch (m) {
+        case mp::kNil:
+          put(dest, [] { return Value::nil(); });
+          goto finished;
+        case mp::kNeverUsed:
+          return fail(SerializationError::ReservedMarker);
+        case mp::kFalse:
+        case mp::kTrue:
+          put(dest, [&] { return Value::boolean(m == mp::kTrue); });
+          goto finished;
+        case mp::kFloat32: {
+          std::uint32_t bits;
+          if (!read(p, bits)) return nullptr;
+          put(dest, [&] { return Value::floating(std::bit_cast<float>(bits)); });
+          goto finished;
+        }
+        case mp::kFloat64: {
+          std::uint64_t bits;
+          if (!read(p, bits)) return nullptr;
+          put(dest, [&] { return Value::floating(std::bit_cast<double>(bits)); });
+          goto finished;
+        }
+        case mp::kUInt8:
+          if (!read_int<std::uint8_t>(p, dest)) return nullptr;
+          goto finished;
+        case mp::kUInt16:
+          if (!read_int<std::uint16_t>(p, dest)) return nullptr;
+          goto finished;
+        case mp::kUInt32:
+          if (!read_int<std::uint32_t>(p, dest)) return nullptr;
+          goto finished;
+        case mp::kUInt64: {
+          std::uint64_t u;
+          if (!read(p, u)) return nullptr;
+          if (u <= static_cast<std::uint64_t>(INT64_MAX)) {
+            put(dest, [&] { return Value::integer(static_cast<std::int64_t>(u)); });
+          } else {
+            put(dest, [&] { return Value::uinteger(u); });
+          }
+          goto finished;
+        }
+        case mp::kInt8:
+          if (!read_int<std::int8_t, std::uint8_t>(p, dest)) return nullptr;
+          goto finished;
+        case mp::kInt16:
+          if (!read_int<std::int16_t, std::uint16_t>(p, dest)) return nullptr;
+          goto finished;
+        case mp::kInt32:
+          if (!read_int<std::int32_t, std::uint32_t>(p, dest)) return nullptr;
+          goto finished;
+        case mp::kInt64:
+          if (!read_int<std::int64_t, std::uint64_t>(p, dest)) return nullptr;
+          goto finished;
+        case mp::kStr8:
+        case mp::kStr16:
+        case mp::kStr32: {
+          std::size_t len;
+          if (!read_length(p, m - mp::kStr8, len) || !read_str(p, len, dest)) return nullptr;
+          goto finished;
+        }
+        case mp::kBin8:
+        case mp::kBin16:
+        case mp::kBin32: {
+          std::size_t len;
+          if (!read_length(p, m - mp::kBin8, len)) return nullptr;
+          if (static_cast<std::size_t>(end_ - p) < len) return fail(SerializationError::UnexpectedEnd);
+          Bytes bytes = copy_to_bytes(p, len);
+          put(dest, [&] { return Value::bin(std::move(bytes)); });
+          p += len;
+          goto finished;
+        }
+        case mp::kFixExt1:
+        case mp::kFixExt2:
+        case mp::kFixExt4:
+        case mp::kFixExt8:
+        case mp::kFixExt16:
+          if (!ext_body(p, std::size_t{1} << (m - mp::kFixExt1), dest)) return nullptr;
+          goto finished;
+        case mp::kExt8:
+        case mp::kExt16:
+        case mp::kExt32: {
+          std::size_t len;
+          if (!read_length(p, m - mp::kExt8, len) || !ext_body(p, len, dest)) return nullptr;
+          goto finished;
+        }
+        case mp::kArray16:
+        case mp::kArray32:
+          if (!read_length(p, m - mp::kArray16 + 1, count)) return nullptr;
+          is_map = false;
+          goto container;
+        default:  // kMap16 and kMap32, the last markers below the negative fixints
+          if (!read_length(p, m - mp::kMap16 + 1, count)) return nullptr;
+          is_map = true;
+          goto container;
+      }
+
+    container:
+      if (count == 0) {  // finished at once and opens nothing, so no depth test
+        if (is_map) {
+          put(dest, [] { return Value::map({}); });
+        } else {
+          put(dest, [] { return Value::array({}); });
+        }
+        goto finished;
+      }
+      if (depth == kMaxDecodeContainers) return fail(SerializationError::DepthExceeded);
+      if (depth == kInlineFrames && frames == inline_frames_) frames = move_frames_to_heap();
+      top = &frames[depth++];
+      if (is_map) {
+        Value::Map list;
+        list.reserve(reservation(count, 2));
+        Value& v = put(dest, [&] { return Value::map(std::move(list)); });
+        *top = {nullptr, &v.as_map(), 2 * std::uint64_t{count}};
+      } else {
+        Value::Array list;
+        list.reserve(reservation(count, 1));
+        Value& v = put(dest, [&] { return Value::array(std::move(list)); });
+        *top = {&v.as_array(), nullptr, count};
+      }
+      dest = next_dest(*top);
+      continue;
+
+    finished:
+      // A finished item may finish its container, and that one the container around it.
+      for (;;) {
+        if (depth == 0) return p;
+        if (--top->remaining != 0) break;
+        --depth;
+        top = depth != 0 ? &frames[depth - 1] : nullptr;
+      }
+      dest = next_dest(*top);
+    }
+  }
+
+ private:
+  std::nullptr_t fail(SerializationError e) {
+    error_ = e;
+    return nullptr;
+  }
+
+  // Reads a big-endian T after checking that it is there.
+  template <class T>
+  ZQ_HOT bool read(const std::uint8_t*& p, T& v) {
+    if (static_cast<std::size_t>(end_ - p) < sizeof(T)) return fail(SerializationError::UnexpectedEnd), false;
+    v = load_be<T>(p);
+    p += sizeof(T);
+    return true;
+  }
+
+  // A length or count field of 1, 2 or 4 bytes (`width_code` 0, 1 or 2).
+  ZQ_HOT bool read_length(const std::uint8_t*& p, int width_code, std::size_t& len) {
+    switch (width_code) {
+      case 0: {
+        std::uint8_t v;
+        if (!read(p, v)) return false;
+        len = v;
+        return true;
+      }
+      case 1: {
+        std::uint16_t v;
+        if (!read(p, v)) return false;
+        len = v;
+        return true;
+      }
+      default: {
+        std::uint32_t v;
+        if (!read(p, v)) return false;
+        len = v;
+        return true;
+      }
+    }
+  }
+
+  // An integer stored as Wire (unsigned) and read as T.
+  template <class T, class Wire = T>
+  ZQ_HOT bool read_int(const std::uint8_t*& p, Dest dest) {
+    Wire bits;
+    if (!read(p, bits)) return false;
+    put(dest, [&] { return Value::integer(static_cast<T>(bits)); });
+    return true;
+  }
+
+  // decode_str_body: the text must be there and be UTF-8.
+  ZQ_HOT bool read_str(const std::uint8_t*& p, std::size_t len, Dest dest) {
+    if (static_cast<std::size_t>(end_ - p) < len) return fail(SerializationError::UnexpectedEnd), false;
+    if (!is_ascii(p, len) && !is_valid_utf8(as_text({p, len}))) return fail(SerializationError::InvalidUtf8), false;
+    // Copied once, into the string the item holds (a short text lands in its inline buffer).
+    put(dest, [] { return Value::str(std::string()); }).as_str().assign(reinterpret_cast<const char*>(p), len);
+    p += len;
+    return true;
+  }
+
+  // decode_ext_body: the type byte, then `len` bytes of data, both within the input.
+  bool ext_body(const std::uint8_t*& p, std::size_t len, Dest dest) {
+    if (static_cast<std::size_t>(end_ - p) < 1 + len) return fail(SerializationError::UnexpectedEnd), false;
+    const std::uint8_t* data = p + 1;
+    const auto type = static_cast<std::int8_t>(*p);
+    p += 1 + len;
+    return read_ext(type, data, len, ext_as_bytes_, dest, error_);
+  }
+
+  // Every item takes at least one input byte, so the reservations of one decode never need to
+  // add up to more than the input's length; drawing them from that budget keeps a short input
+  // of large counts from reserving more than a small multiple of its own size.
+  ZQ_HOT std::size_t reservation(std::size_t count, std::size_t slots_per_item) {
+    const std::size_t n = std::min({count, kMaxDecodeReserve, reserve_budget_ / slots_per_item});
+    reserve_budget_ -= n * slots_per_item;
+    return n;
+  }
+
+  Frame* move_frames_to_heap() {
+    heap_frames_.reset(new Frame[kMaxDecodeContainers]);
+    std::copy(inline_frames_, inline_frames_ + kInlineFrames, heap_frames_.get());
+    return heap_frames_.get();
+  }
+
+  const std::uint8_t* const begin_;
+  const std::uint8_t* const end_;
+  const bool ext_as_bytes_;
+  std::size_t reserve_budget_;
+  SerializationError error_ = SerializationError::UnexpectedEnd;
+  Frame inline_frames_[kInlineFrames];
+  std::unique_ptr<Frame[]> heap_frames_;
+};
+
+}  // namespace
+
+Result<Value, SerializationError> decode_value(ByteView data, std::size_t& position, bool ext_as_bytes) {
+  if (position >= data.size()) return SerializationError::UnexpectedEnd;
+  Decoder decoder(data.data() + position, data.data() + data.size(), ext_as_bytes);
+  Value result;
+  const std::uint8_t* end = decoder.run(result);
+  if (end == nullptr) return decoder.error();
+  position = static_cast<std::size_t>(end - data.data());
+  return result;
+}
+
+}  // namespace zq

@@ -1,0 +1,69 @@
+// The URL record with its protocol chain and typed query parameters, its parse errors, and the
+// parser that fills a record from text.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/result.h"
+#include "url/query_value.h"
+
+namespace zq {
+
+// The hostname stored for every URL of the "lib" scheme.
+inline constexpr std::string_view kLibDomain = "lib.sys";
+
+struct QueryParam {
+  std::string key;
+  QueryValue value;
+  friend bool operator==(const QueryParam&, const QueryParam&) = default;
+};
+
+// Absent and present-but-empty differ for transport, route, hostname and fragment.
+struct Url {
+  std::optional<std::string> transport;
+  std::optional<std::string> route;
+  std::string scheme;                   // the parser never leaves it empty
+  std::optional<std::string> hostname;  // the IPv6 form whenever a port came with the host
+  std::optional<std::uint64_t> port;
+  bool isIp = false;               // the host was written in square brackets
+  std::string path = "/";          // from its leading "/" on, undecoded
+  std::vector<QueryParam> params;  // in order of first appearance, keys unique
+  std::optional<std::string> fragment;
+
+  friend bool operator==(const Url&, const Url&) = default;
+};
+
+enum class UrlErrorKind : std::uint8_t {
+  InvalidUrl,            // carries the whole input
+  InvalidProtocolChain,  // carries the text before "://"
+  MissingHostname,       // carries the whole input
+  InvalidHostname,       // carries the host text, or the whole input of an address helper
+};
+
+struct UrlError {
+  UrlErrorKind kind = UrlErrorKind::InvalidUrl;
+  std::string text;
+  friend bool operator==(const UrlError&, const UrlError&) = default;
+};
+
+// The defaults: empty scheme, path "/", no parameters, every optional field absent, isIp false.
+inline Url new_url() { return Url(); }
+
+// Parses `text` into a fresh record; on failure returns the error and no record.
+Result<Url, UrlError> parse_url(std::string_view text);
+
+// Parses `text` into a live record, overwriting each component as it is reached. A failure
+// leaves what the earlier steps wrote: after MissingHostname or InvalidHostname the protocol
+// chain, scheme, fragment and path are new while hostname, port, isIp and params are not.
+// A "file" URL with an empty host keeps the record's hostname, port and isIp.
+Result<void, UrlError> parse_url_into(Url& url, std::string_view text);
+
+// "Invalid URL: {}", "Invalid protocol chain: {}", "Missing hostname in URL: {}" or
+// "Invalid hostname: {}" with the error's text.
+std::string display_url_error(const UrlError& error);
+
+}  // namespace zq

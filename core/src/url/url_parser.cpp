@@ -1,0 +1,213 @@
+// Parsing URL text into a record: protocol chain, fragment, query, path, host and port, then the
+// typed parameters. Each component is written as soon as it is read.
+#include <algorithm>
+#include <unordered_map>
+
+#include "url/address.h"
+#include "url/internal/decimal.h"
+#include "url/url.h"
+
+namespace zq {
+namespace {
+
+constexpr std::string_view kDefaultScheme = "zq";
+constexpr std::size_t npos = std::string_view::npos;
+
+// Assigns in place so that a live record reuses its buffers.
+void assign(std::optional<std::string>& field, std::optional<std::string_view> text) {
+  if (!text) {
+    field.reset();
+  } else if (field) {
+    field->assign(*text);
+  } else {
+    field.emplace(*text);
+  }
+}
+
+// Splits the text before "://" into transport, route and scheme, or fails with the chain.
+Result<void, UrlError> read_protocol_chain(Url& url, std::string_view chain) {
+  std::optional<std::string_view> transport;
+  std::optional<std::string_view> route;
+  std::string_view scheme = chain;
+  if (const std::size_t pair = chain.find("~~"); pair != npos) {
+    // The scheme after "~~" may itself hold "~".
+    transport = chain.substr(0, pair);
+    scheme = chain.substr(pair + 2);
+  } else if (const std::size_t first = chain.find('~'); first != npos) {
+    const std::size_t second = chain.find('~', first + 1);
+    if (second == npos) {
+      route = chain.substr(0, first);
+      scheme = chain.substr(first + 1);
+    } else if (chain.find('~', second + 1) == npos) {
+      transport = chain.substr(0, first);
+      route = chain.substr(first + 1, second - first - 1);
+      scheme = chain.substr(second + 1);
+    } else {
+      return UrlError{UrlErrorKind::InvalidProtocolChain, std::string(chain)};
+    }
+  }
+  assign(url.transport, transport);
+  assign(url.route, route);
+  url.scheme.assign(scheme.empty() ? kDefaultScheme : scheme);
+  return {};
+}
+
+bool is_host_byte(char c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
+  switch (c) {
+    case '*':
+    case '-':
+    case '.':
+    case '<':
+    case '>':
+    case '@':
+    case '_':
+    case '~':
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A non-empty host: "[address]" or "[address]:port", or a name of host bytes with an optional
+// ":port". Writes hostname, isIp and port together, or nothing when the host is invalid.
+Result<void, UrlError> read_host(Url& url, std::string_view host) {
+  const auto invalid = [host] {
+    return UrlError{UrlErrorKind::InvalidHostname, std::string(host)};
+  };
+  std::string_view name;
+  std::string_view after_name;  // "" or ":port"
+  const bool bracketed = host[0] == '[';
+  if (bracketed) {
+    const std::size_t close = host.find(']');
+    if (close == npos || close == 1) return invalid();
+    name = host.substr(1, close - 1);
+    after_name = host.substr(close + 1);
+  } else {
+    std::size_t end = 0;
+    while (end < host.size() && is_host_byte(host[end])) ++end;
+    if (end == 0) return invalid();  // the name must come before anything else
+    name = host.substr(0, end);
+    after_name = host.substr(end);
+  }
+
+  std::optional<std::uint64_t> port;
+  if (!after_name.empty()) {
+    if (after_name[0] != ':') return invalid();
+    port = internal::parse_decimal_u64(after_name.substr(1));
+    if (!port) return invalid();
+  }
+
+  // A bracketed host, and every host given with a port, is stored in IPv6 form. A plain name
+  // never holds ":", so with a port it is always mapped.
+  if (bracketed || port) {
+    url.hostname = ip_to_ipv6(name);
+  } else {
+    assign(url.hostname, name);
+  }
+  url.isIp = bracketed;
+  url.port = port;
+  return {};
+}
+
+// Above this many pieces a repeated key is found through an index instead of a linear scan, so
+// that a long query costs linear time.
+constexpr std::size_t kLinearLookupPieces = 16;
+
+// Splits the query at "&" into key and typed value; a repeated key updates its first pair.
+void read_params(std::vector<QueryParam>& params, std::string_view query) {
+  params.clear();
+  if (query.empty()) return;
+
+  const std::size_t pieces =
+      static_cast<std::size_t>(std::count(query.begin(), query.end(), '&')) + 1;
+  const bool indexed = pieces > kLinearLookupPieces;
+  std::unordered_map<std::string_view, std::size_t> index;  // key text in `query` -> position
+  if (!indexed) params.reserve(pieces);
+
+  std::size_t begin = 0;
+  while (begin <= query.size()) {
+    std::size_t end = query.find('&', begin);
+    if (end == npos) end = query.size();
+    const std::string_view piece = query.substr(begin, end - begin);
+    begin = end + 1;
+    if (piece.empty()) continue;
+
+    const std::size_t equals = piece.find('=');
+    const std::string_view key = piece.substr(0, equals);
+    QueryValue value =
+        equals == npos ? QueryValue::none() : parse_query_value(piece.substr(equals + 1));
+
+    QueryParam* existing = nullptr;
+    if (indexed) {
+      const auto [slot, inserted] = index.try_emplace(key, params.size());
+      if (!inserted) existing = &params[slot->second];
+    } else {
+      for (QueryParam& param : params) {
+        if (param.key == key) {
+          existing = &param;
+          break;
+        }
+      }
+    }
+    if (existing) {
+      existing->value = std::move(value);
+    } else {
+      params.push_back(QueryParam{std::string(key), std::move(value)});
+    }
+  }
+}
+
+}  // namespace
+
+Result<void, UrlError> parse_url_into(Url& url, std::string_view text) {
+  const std::size_t separator = text.find("://");
+  if (separator == npos || separator + 3 == text.size()) {
+    return UrlError{UrlErrorKind::InvalidUrl, std::string(text)};
+  }
+  ZQ_RETURN_IF_ERROR(read_protocol_chain(url, text.substr(0, separator)));
+
+  std::string_view rest = text.substr(separator + 3);
+  if (const std::size_t hash = rest.find('#'); hash != npos) {
+    const std::string_view fragment = rest.substr(hash + 1);
+    assign(url.fragment, fragment.empty() ? std::nullopt : std::optional(fragment));
+    rest = rest.substr(0, hash);
+  } else {
+    url.fragment.reset();
+  }
+
+  std::string_view query;
+  if (const std::size_t question = rest.find('?'); question != npos) {
+    query = rest.substr(question + 1);
+    rest = rest.substr(0, question);
+  }
+
+  if (url.scheme == "lib") {
+    // Library URLs name no host: everything before the query is the path, taken as it is.
+    url.path.assign(rest);
+    assign(url.hostname, kLibDomain);
+    url.port.reset();
+    url.isIp = false;
+  } else {
+    const std::size_t slash = rest.find('/');
+    const std::string_view host = rest.substr(0, slash);
+    url.path.assign(slash == npos ? std::string_view("/") : rest.substr(slash));
+    if (host.empty()) {
+      // A local file URL has no host and keeps whatever host the record had.
+      if (url.scheme != "file") return UrlError{UrlErrorKind::MissingHostname, std::string(text)};
+    } else {
+      ZQ_RETURN_IF_ERROR(read_host(url, host));
+    }
+  }
+
+  read_params(url.params, query);
+  return {};
+}
+
+Result<Url, UrlError> parse_url(std::string_view text) {
+  Url url = new_url();
+  ZQ_RETURN_IF_ERROR(parse_url_into(url, text));
+  return url;
+}
+
+}  // namespace zq

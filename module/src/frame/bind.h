@@ -1,0 +1,238 @@
+// The calling frame, written once. A class declares each callable as a description, a body and
+// one Param per parameter (its kind and default); these templates generate the trampoline that
+// unpacks the arguments, takes the receiver's borrow, converts each parameter in declaration
+// order (noting the failing one), runs the body and turns its result into a Python object.
+//
+//   constexpr auto kNew = describe("STPContainer", "__new__", 1, "payload", "version", "compression_info");
+//   {Py_tp_new, constructor<kNew, &STPContainer_new,
+//                           Param<kinds::AnyObject>, Param<kinds::U64, Default<0>>,
+//                           Param<kinds::Compression, OrNone>>}
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <tuple>
+#include <utility>
+
+#include "frame/borrow.h"
+#include "frame/errors.h"
+#include "frame/instance.h"
+#include "frame/kinds.h"
+#include "frame/params.h"
+#include "frame/python.h"
+#include "frame/to_object.h"
+#include "frame/unpack.h"
+
+namespace zqpy {
+
+// Default policies of a parameter.
+struct Required {};           // must be given
+template <auto V>
+struct Default {};            // absent: V; an explicit None is converted like any value (and refused)
+struct OrNone {};             // absent or None: std::nullopt (nullptr for kinds::AnyObject)
+
+template <class Kind, class Policy = Required>
+struct Param;
+
+template <class Kind>
+struct Param<Kind, Required> {
+  using value_type = typename Kind::type;
+  static bool fill(PyObject* arg, value_type& out) { return Kind::convert(arg, out); }
+};
+
+template <class Kind, auto V>
+struct Param<Kind, Default<V>> {
+  using value_type = typename Kind::type;
+  static bool fill(PyObject* arg, value_type& out) {
+    if (!arg) {
+      out = V;
+      return true;
+    }
+    return Kind::convert(arg, out);
+  }
+};
+
+template <class Kind>
+struct Param<Kind, OrNone> {
+  using value_type = std::optional<typename Kind::type>;
+  static bool fill(PyObject* arg, value_type& out) {
+    if (!arg || arg == Py_None) return true;
+    return Kind::convert(arg, out.emplace());
+  }
+};
+
+template <>
+struct Param<kinds::AnyObject, OrNone> {
+  using value_type = PyObject*;
+  static bool fill(PyObject* arg, value_type& out) {
+    out = arg == Py_None ? nullptr : arg;
+    return true;
+  }
+};
+
+namespace detail {
+
+template <const auto& Desc>
+PyObject* const* interned_names() {
+  static PyObject* slots[Desc.size() + 1] = {};
+  return intern_names(Desc.view(), slots);
+}
+
+// The arguments of one call: the raw objects matched to parameters, then their conversions.
+template <const auto& Desc, class... Params>
+class Arguments {
+  static_assert(sizeof...(Params) == Desc.size(), "one Param per described parameter");
+
+ public:
+  bool unpack_fastcall(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    PyObject* const* names = interned_names<Desc>();
+    return names && zqpy::unpack_fastcall(Desc.view(), names, args, nargs, kwnames, raw_);
+  }
+  bool unpack_tuple_dict(PyObject* args, PyObject* kwargs) {
+    PyObject* const* names = interned_names<Desc>();
+    return names && zqpy::unpack_tuple_dict(Desc.view(), names, args, kwargs, raw_);
+  }
+
+  // Converts every parameter in declaration order; the first failure gets its note.
+  bool convert() { return convert_each(std::index_sequence_for<Params...>{}); }
+
+  template <class F>
+  decltype(auto) apply(F&& f) {
+    return std::apply([&](auto&... v) -> decltype(auto) { return f(std::move(v)...); }, values_);
+  }
+
+ private:
+  template <std::size_t... I>
+  bool convert_each(std::index_sequence<I...>) {
+    return (convert_one<Params>(raw_[I], std::get<I>(values_), Desc.names[I]) && ...);
+  }
+  template <class P>
+  static bool convert_one(PyObject* raw, typename P::value_type& out, const char* name) {
+    if (P::fill(raw, out)) return true;
+    add_argument_note(name);
+    return false;
+  }
+
+  PyObject* raw_[sizeof...(Params) + 1] = {};
+  std::tuple<typename Params::value_type...> values_;
+};
+
+template <Borrow B, class Self>
+decltype(auto) record_of(Self* self) {
+  if constexpr (B == Borrow::Shared) {
+    return static_cast<const typename Self::Record&>(self->record);
+  } else {
+    return static_cast<typename Self::Record&>(self->record);
+  }
+}
+
+}  // namespace detail
+
+// tp_new: Body(PyTypeObject* cls, converted...) -> result.
+template <const auto& Desc, auto Body, class... Params>
+PyObject* constructor(PyTypeObject* cls, PyObject* args, PyObject* kwargs) {
+  return guarded([&]() -> PyObject* {
+    detail::Arguments<Desc, Params...> a;
+    if (!a.unpack_tuple_dict(args, kwargs) || !a.convert()) return nullptr;
+    return to_object(a.apply([&](auto&&... v) { return Body(cls, std::move(v)...); }));
+  });
+}
+
+// Instance method with parameters: Body(record, converted...) -> result, under borrow B.
+template <const auto& Desc, class Self, Borrow B, auto Body, class... Params>
+PyObject* method(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  return guarded([&]() -> PyObject* {
+    detail::Arguments<Desc, Params...> a;
+    if (!a.unpack_fastcall(args, nargs, kwnames)) return nullptr;
+    Self* instance = as_instance<Self>(self);
+    BorrowGuard<B> borrow(instance->borrow);
+    if (!borrow.acquire() || !a.convert()) return nullptr;
+    return to_object(a.apply([&](auto&&... v) { return Body(detail::record_of<B>(instance), std::move(v)...); }));
+  });
+}
+
+// Static method: Body(converted...) -> result.
+template <const auto& Desc, auto Body, class... Params>
+PyObject* static_method(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  return guarded([&]() -> PyObject* {
+    detail::Arguments<Desc, Params...> a;
+    if (!a.unpack_fastcall(args, nargs, kwnames) || !a.convert()) return nullptr;
+    return to_object(a.apply([&](auto&&... v) { return Body(std::move(v)...); }));
+  });
+}
+
+// Instance method without parameters (the interpreter refuses arguments): Body(record) -> result.
+template <class Self, Borrow B, auto Body>
+PyObject* noargs_method(PyObject* self, PyObject*) {
+  return guarded([&]() -> PyObject* {
+    Self* instance = as_instance<Self>(self);
+    BorrowGuard<B> borrow(instance->borrow);
+    if (!borrow.acquire()) return nullptr;
+    return to_object(Body(detail::record_of<B>(instance)));
+  });
+}
+
+// Property getter: Body(record) -> result.
+template <class Self, Borrow B, auto Body>
+PyObject* getter(PyObject* self, void*) {
+  return noargs_method<Self, B, Body>(self, nullptr);
+}
+
+// A one-argument slot such as tp_str: Body(record) -> result.
+template <class Self, Borrow B, auto Body>
+PyObject* unary_slot(PyObject* self) {
+  return noargs_method<Self, B, Body>(self, nullptr);
+}
+
+// The names a setter's value is noted under.
+inline constexpr char kSetterV[] = "v";
+inline constexpr char kSetterValue[] = "value";
+
+// Property setter: converts the value by P (noted as `ValueName`), then takes the exclusive
+// borrow and runs Body(record, converted). Deleting raises AttributeError.
+template <class Self, class P, const auto& ValueName, auto Body>
+int setter(PyObject* self, PyObject* value, void*) {
+  return guarded([&]() -> int {
+    if (!value) {
+      PyErr_SetString(PyExc_AttributeError, "property has no deleter");
+      return -1;
+    }
+    typename P::value_type converted{};
+    if (!P::fill(value, converted)) {
+      add_argument_note(ValueName);
+      return -1;
+    }
+    Self* instance = as_instance<Self>(self);
+    BorrowGuard<Borrow::Exclusive> borrow(instance->borrow);
+    if (!borrow.acquire()) return -1;
+    return Body(instance->record, std::move(converted));
+  });
+}
+
+// Table entries for the trampolines above.
+template <const auto& Desc, class Self, Borrow B, auto Body, class... Params>
+PyMethodDef method_def(const char* doc) {
+  return {Desc.callable_name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&method<Desc, Self, B, Body, Params...>)),
+          METH_FASTCALL | METH_KEYWORDS, doc};
+}
+template <const auto& Desc, auto Body, class... Params>
+PyMethodDef static_method_def(const char* doc) {
+  return {Desc.callable_name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&static_method<Desc, Body, Params...>)),
+          METH_FASTCALL | METH_KEYWORDS | METH_STATIC, doc};
+}
+template <class Self, Borrow B, auto Body>
+PyMethodDef noargs_method_def(const char* name, const char* doc) {
+  return {name, &noargs_method<Self, B, Body>, METH_NOARGS, doc};
+}
+template <class Self, Borrow B, auto Body>
+PyGetSetDef getter_def(const char* name, const char* doc = nullptr) {
+  return {name, &getter<Self, B, Body>, nullptr, doc, nullptr};
+}
+// A property with a shared getter and a setter converting by P, noted as ValueName.
+template <class Self, auto GetBody, class P, const auto& ValueName, auto SetBody>
+PyGetSetDef property_def(const char* name, const char* doc = nullptr) {
+  return {name, &getter<Self, Borrow::Shared, GetBody>, &setter<Self, P, ValueName, SetBody>,
+          doc, nullptr};
+}
+
+}  // namespace zqpy

@@ -1,0 +1,37 @@
+// Collecting any iterable into a vector, presized by operator.length_hint.
+#pragma once
+
+#include <cstddef>
+#include <utility>
+#include <vector>
+
+#include "frame/pyref.h"
+#include "frame/python.h"
+
+namespace zqpy {
+
+// A length from len() or a hint is only a claim: presizing trusts it this far.
+inline constexpr std::size_t kMaxPresize = std::size_t{1} << 16;
+
+// operator.length_hint(iterator, 0), capped for presizing. When the call raises, its exception
+// goes to the interpreter's unraisable hook and the hint is 0.
+std::size_t length_hint_of(PyObject* iterator);
+
+// Collects the items of `iterable` in order. `convert(item, value)` turns one borrowed item into
+// a T or returns false with an exception set; the first failure, of the iteration or of an item,
+// ends the collection with false.
+template <class T, class Convert>
+bool collect_iterable(PyObject* iterable, std::vector<T>& out, Convert&& convert) {
+  PyRef iterator(PyObject_GetIter(iterable));
+  if (!iterator) return false;
+  out.clear();
+  out.reserve(length_hint_of(iterator.get()));
+  while (PyRef item{PyIter_Next(iterator.get())}) {
+    T value{};
+    if (!convert(item.get(), value)) return false;
+    out.push_back(std::move(value));
+  }
+  return !PyErr_Occurred();
+}
+
+}  // namespace zqpy

@@ -1,0 +1,52 @@
+// How failures leave the module: core wire errors, wrong argument types, the argument note,
+// and the internal fault that stands for any C++ exception escaping a call.
+#pragma once
+
+#include <exception>
+#include <new>
+#include <type_traits>
+
+#include "common/result.h"
+#include "frame/python.h"
+
+namespace zqpy {
+
+// Raises ValueError for a core wire error. Returns nullptr, for `return core_error_to_value_error(e);`.
+PyObject* core_error_to_value_error(const zq::WireError& error);
+
+// Raises TypeError "'{type}' object is not an instance of '{expected}'" (for None:
+// "'None' is not an instance of '{expected}'"), with qualified names. Returns nullptr.
+PyObject* raise_downcast_error(PyObject* obj, const char* expected);
+PyObject* raise_downcast_error(PyObject* obj, PyTypeObject* expected);
+
+// Adds "while processing '{name}'" as a note to the exception being raised. A failure to add the
+// note is discarded and the original exception stays raised.
+void add_argument_note(const char* name);
+
+// Raises the module's internal-fault exception (derived directly from BaseException) and writes
+// the message to standard error. Returns nullptr.
+PyObject* raise_internal_fault(const char* message);
+
+// Runs the C++ side of one call from Python. A std::bad_alloc becomes MemoryError and any other
+// C++ exception the internal fault; the call then returns nullptr (or -1 for int results).
+template <class F>
+auto guarded(F&& body) noexcept -> decltype(body()) {
+  using R = decltype(body());
+  static_assert(std::is_pointer_v<R> || std::is_same_v<R, int>);
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    PyErr_NoMemory();
+  } catch (const std::exception& e) {
+    raise_internal_fault(e.what());
+  } catch (...) {
+    raise_internal_fault("unknown C++ exception");
+  }
+  if constexpr (std::is_pointer_v<R>) {
+    return nullptr;
+  } else {
+    return -1;
+  }
+}
+
+}  // namespace zqpy

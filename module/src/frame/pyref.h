@@ -1,0 +1,37 @@
+// An owning reference to a Python object, released when it goes out of scope.
+#pragma once
+
+#include <utility>
+
+#include "frame/python.h"
+
+namespace zqpy {
+
+class PyRef {
+ public:
+  PyRef() = default;
+  // Takes over a new reference (which may be null after a failed call).
+  explicit PyRef(PyObject* owned) : p_(owned) {}
+  PyRef(PyRef&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+  PyRef& operator=(PyRef&& other) noexcept {
+    PyRef old(std::exchange(p_, std::exchange(other.p_, nullptr)));
+    return *this;
+  }
+  PyRef(const PyRef&) = delete;
+  PyRef& operator=(const PyRef&) = delete;
+  ~PyRef() { Py_XDECREF(p_); }
+
+  static PyRef borrowed(PyObject* o) {
+    Py_XINCREF(o);
+    return PyRef(o);
+  }
+
+  PyObject* get() const { return p_; }
+  PyObject* release() { return std::exchange(p_, nullptr); }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  PyObject* p_ = nullptr;
+};
+
+}  // namespace zqpy

@@ -1,0 +1,87 @@
+// Start-up of duvevodavid._zqobjects: the module definition, its one execution step, and the
+// ordered list of what that step adds to the module.
+#include "frame/cached.h"
+#include "frame/errors.h"
+#include "frame/pyref.h"
+#include "frame/python.h"
+#include "objects/dmp_class.h"
+#include "objects/itp_class.h"
+#include "objects/stp_class.h"
+#include "url/url_class.h"
+
+namespace zqpy {
+namespace {
+
+struct ClassEntry {
+  const char* name;
+  PyTypeObject* (*type)();
+};
+
+// Registration order is the order of __all__.
+constexpr ClassEntry kClasses[] = {
+    {"Url", &UrlObject::type},
+    {"STPContainer", &STPContainerObject::type},
+    {"ITPContainer", &ITPContainerObject::type},
+    {"DMPContainer", &DMPContainerObject::type},
+};
+
+// Appends `name` to the module's __all__ (made as an empty list when missing), then sets the
+// attribute.
+int add_to_module(PyObject* module, const char* name, PyObject* obj) {
+  PyObject* all_name = cached::all_name();
+  if (!all_name) return -1;
+  PyRef all(PyObject_GetAttr(module, all_name));
+  if (!all) {
+    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return -1;
+    PyErr_Clear();
+    all = PyRef(PyList_New(0));
+    if (!all || PyObject_SetAttr(module, all_name, all.get()) < 0) return -1;
+  }
+  if (!PyList_Check(all.get())) {
+    raise_downcast_error(all.get(), "list");
+    return -1;
+  }
+  PyRef text(PyUnicode_FromString(name));
+  if (!text || PyList_Append(all.get(), text.get()) < 0) return -1;
+  return PyObject_SetAttr(module, text.get(), obj);
+}
+
+int zqobjects_exec(PyObject* module) {
+  return guarded([&]() -> int {
+    if (!PyModule_Check(module)) {
+      raise_downcast_error(module, "module");
+      return -1;
+    }
+    for (const ClassEntry& entry : kClasses) {
+      PyTypeObject* type = entry.type();
+      if (!type || add_to_module(module, entry.name, reinterpret_cast<PyObject*>(type)) < 0) return -1;
+    }
+    return 0;
+  });
+}
+
+PyModuleDef_Slot zqobjects_slots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(&zqobjects_exec)},
+    {0, nullptr},
+};
+
+PyModuleDef zqobjects_module = {
+    PyModuleDef_HEAD_INIT,
+    "_zqobjects",
+    "Нативный модуль расширения `duvevodavid._zqobjects`: быстрый объектный слой системы ZQ на C++.\n\n"
+    "Имя функции инициализации следует из имени модуля: `PyInit__zqobjects`.\n\n"
+    "Модуль помечен как не требующий глобальной блокировки интерпретатора (GIL): при импорте в "
+    "интерпретаторе со свободными потоками блокировка остаётся выключенной, обычный интерпретатор "
+    "эту отметку просто игнорирует. Само ядро потокобезопасно.",
+    0,
+    nullptr,
+    zqobjects_slots,
+    nullptr,
+    nullptr,
+    nullptr,
+};
+
+}  // namespace
+}  // namespace zqpy
+
+PyMODINIT_FUNC PyInit__zqobjects() { return PyModuleDef_Init(&zqpy::zqobjects_module); }

@@ -1,5 +1,6 @@
 // MessagePack codec speed against the reference C++ library on one fixed corpus, in the same
-// process: BM_<Op>/zq/<row> pairs with BM_<Op>/msgpackcxx/<row>.
+// process: BM_<Op>/zq/<row> pairs with BM_<Op>/msgpackcxx/<row> and prints vs_msgpackcxx,
+// its time over the reference's.
 //   Encode        into a reused buffer (Bytes / msgpack::sbuffer), the codec alone;
 //   EncodeToBytes into a new byte string each time (encode_value_to_bytes / a new sbuffer);
 //   Decode        the whole body to an owned tree (Value / msgpack::object_handle).
@@ -7,7 +8,8 @@
 
 #include <msgpack.hpp>
 
-#include <cstdio>
+#include <chrono>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -94,69 +96,85 @@ std::vector<Row>& corpus() {
   return rows;
 }
 
-void encode_zq(benchmark::State& state, const Row& row) {
+// Nanoseconds per iteration of the latest reference run of each pair; the zq run registered
+// after it prints its own time as a ratio to it (vs_msgpackcxx below 1 means zq is faster).
+std::map<std::string, double>& baseline_ns() {
+  static std::map<std::string, double> times;
+  return times;
+}
+
+template <class Body>
+void measure(benchmark::State& state, const Row& row, const std::string& pair, bool is_baseline, Body body) {
+  const auto start = std::chrono::steady_clock::now();
+  for (auto _ : state) body();
+  const double ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count() /
+                    static_cast<double>(state.iterations());
+  if (is_baseline) {
+    baseline_ns()[pair] = ns;
+  } else if (auto it = baseline_ns().find(pair); it != baseline_ns().end()) {
+    state.counters["vs_msgpackcxx"] = ns / it->second;
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * row.bytes.size()));
+}
+
+using Op = void (*)(benchmark::State&, const Row&, const std::string&);
+
+void encode_zq(benchmark::State& state, const Row& row, const std::string& pair) {
   Bytes out;
-  for (auto _ : state) {
+  measure(state, row, pair, false, [&] {
     out.clear();
     if (!zq::encode_value(row.value, out).ok()) state.SkipWithError("encode failed");
     benchmark::DoNotOptimize(out.data());
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * row.bytes.size()));
+  });
 }
 
-void encode_cxx(benchmark::State& state, const Row& row) {
+void encode_cxx(benchmark::State& state, const Row& row, const std::string& pair) {
   msgpack::sbuffer out;
-  for (auto _ : state) {
+  measure(state, row, pair, true, [&] {
     out.clear();
     msgpack::pack(out, row.theirs.get());
     benchmark::DoNotOptimize(out.data());
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * row.bytes.size()));
+  });
 }
 
-void encode_to_bytes_zq(benchmark::State& state, const Row& row) {
-  for (auto _ : state) {
+void encode_to_bytes_zq(benchmark::State& state, const Row& row, const std::string& pair) {
+  measure(state, row, pair, false, [&] {
     auto out = zq::encode_value_to_bytes(row.value);
     if (!out.ok()) state.SkipWithError("encode failed");
     benchmark::DoNotOptimize(out->data());
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * row.bytes.size()));
+  });
 }
 
-void encode_to_bytes_cxx(benchmark::State& state, const Row& row) {
-  for (auto _ : state) {
+void encode_to_bytes_cxx(benchmark::State& state, const Row& row, const std::string& pair) {
+  measure(state, row, pair, true, [&] {
     msgpack::sbuffer out;
     msgpack::pack(out, row.theirs.get());
     benchmark::DoNotOptimize(out.data());
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * row.bytes.size()));
+  });
 }
 
-void decode_zq(benchmark::State& state, const Row& row) {
-  for (auto _ : state) {
+void decode_zq(benchmark::State& state, const Row& row, const std::string& pair) {
+  measure(state, row, pair, false, [&] {
     std::size_t pos = 0;
     auto v = zq::decode_value(row.bytes, pos, true);
     if (!v.ok()) state.SkipWithError("decode failed");
     benchmark::DoNotOptimize(v);
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * row.bytes.size()));
+  });
 }
 
-void decode_cxx(benchmark::State& state, const Row& row) {
-  for (auto _ : state) {
+void decode_cxx(benchmark::State& state, const Row& row, const std::string& pair) {
+  measure(state, row, pair, true, [&] {
     msgpack::object_handle v =
         msgpack::unpack(reinterpret_cast<const char*>(row.bytes.data()), row.bytes.size());
     benchmark::DoNotOptimize(v.get());
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * row.bytes.size()));
+  });
 }
 
 const bool registered = [] {
-  using Fn = void (*)(benchmark::State&, const Row&);
   const struct {
     const char* op;
-    Fn zq;
-    Fn cxx;
+    Op zq;
+    Op cxx;
   } ops[] = {
       {"BM_Encode", encode_zq, encode_cxx},
       {"BM_EncodeToBytes", encode_to_bytes_zq, encode_to_bytes_cxx},
@@ -164,9 +182,12 @@ const bool registered = [] {
   };
   for (const auto& op : ops) {
     for (const Row& row : corpus()) {
-      benchmark::RegisterBenchmark((std::string(op.op) + "/zq/" + row.name).c_str(), op.zq, std::cref(row));
+      const std::string pair = std::string(op.op) + "/" + row.name;
+      // The reference first, so that its time is there when the zq run reports its ratio.
       benchmark::RegisterBenchmark((std::string(op.op) + "/msgpackcxx/" + row.name).c_str(), op.cxx,
-                                   std::cref(row));
+                                   std::cref(row), pair);
+      benchmark::RegisterBenchmark((std::string(op.op) + "/zq/" + row.name).c_str(), op.zq, std::cref(row),
+                                   pair);
     }
   }
   return true;

@@ -53,6 +53,7 @@ bool copy_record(PyObject* source, zq::Url& out) {
   return true;
 }
 
+// Sets `out` to whether `obj` is a Url. False with an exception set when the type cannot be built.
 bool is_url(PyObject* obj, bool& out) {
   PyTypeObject* type = UrlObject::type();
   if (!type) return false;
@@ -64,14 +65,14 @@ bool is_url(PyObject* obj, bool& out) {
 // Text is parsed straight into the new instance's fresh record (what parse_url does, without
 // moving the record twice); on failure the instance is dropped.
 PyObject* Url_new(PyTypeObject* cls, PyObject* url) {
-  bool url_given = false;
+  bool from_url = false;
   std::string_view text;
-  if (url && !is_url(url, url_given)) return nullptr;
-  if (url && !url_given && !kinds::Text::convert(url, text)) return nullptr;
+  if (url && !is_url(url, from_url)) return nullptr;
+  if (url && !from_url && !kinds::Text::convert(url, text)) return nullptr;
   PyRef instance(new_instance<UrlObject>(cls, zq::new_url()));
   if (!instance) return nullptr;
   zq::Url& record = as_instance<UrlObject>(instance.get())->record;
-  if (url_given) {
+  if (from_url) {
     if (!copy_record(url, record)) return nullptr;
     record.isIp = false;
   } else if (!text.empty()) {
@@ -84,9 +85,9 @@ PyObject* Url_new(PyTypeObject* cls, PyObject* url) {
 // A Url replaces every component but isIp. A str is parsed into the live record, which keeps
 // what the parser wrote before a failure.
 PyObject* Url_setUrl(zq::Url& record, PyObject* url) {
-  bool url_given = false;
-  if (!is_url(url, url_given)) return nullptr;
-  if (url_given) {
+  bool from_url = false;
+  if (!is_url(url, from_url)) return nullptr;
+  if (from_url) {
     const bool is_ip = record.isIp;
     if (!copy_record(url, record)) return nullptr;
     record.isIp = is_ip;
@@ -120,7 +121,7 @@ std::string Url_build(const zq::Url& record, std::vector<std::string> parts) {
   return zq::format_url(record, parts_to_mask(parts));
 }
 
-std::string Url_toString(const zq::Url& record) { (void)new char[64]; return zq::display_url(record); }
+std::string Url_toString(const zq::Url& record) { return zq::display_url(record); }
 
 PyObject* Url_get_transport(const zq::Url& record) { return text_or_none(record.transport); }
 PyObject* Url_get_route(const zq::Url& record) { return text_or_none(record.route); }

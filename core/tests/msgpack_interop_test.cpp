@@ -72,7 +72,7 @@ TEST(MsgpackInterop, SameValuesSameBytes) {
   Value::Map sixteen_pairs;
   for (std::int64_t i = 0; i < 16; ++i) {
     sixteen.push_back(Int(i * 1000));
-    sixteen_pairs.push_back({Str("k" + std::to_string(i)), Int(-i)});
+    sixteen_pairs.push_back({Str(std::string("k").append(std::to_string(i))), Int(-i)});
   }
   const Value cases[] = {
       Int(0), Int(127), Int(128), Int(255), Int(256), Int(65535), Int(65536), Int(4294967295),
@@ -106,11 +106,13 @@ TEST(MsgpackInterop, SameValuesSameBytes) {
     ASSERT_TRUE(encode_value(v, ours).ok());
     EXPECT_EQ(to_hex(ours).substr(0, 60), to_hex(theirs).substr(0, 60));
     EXPECT_TRUE(ours == theirs);
-    // And the reference reads our bytes to the object it reads from its own.
+    // And the reference reads our bytes to the data it wrote: written again, they are its bytes.
+    // (Its own object comparison passes null to memcmp for empty texts, which UBSan rejects.)
     const msgpack::object_handle ours_read =
         msgpack::unpack(reinterpret_cast<const char*>(ours.data()), ours.size());
-    const msgpack::object_handle theirs_read = msgpack::unpack(sb.data(), sb.size());
-    EXPECT_TRUE(ours_read.get() == theirs_read.get());
+    msgpack::sbuffer rewritten;
+    msgpack::pack(rewritten, ours_read.get());
+    EXPECT_TRUE(to_bytes(rewritten) == theirs);
   }
 }
 
@@ -124,7 +126,8 @@ TEST(MsgpackInterop, FormsOnlyTheReferenceWrites) {
       {"fix uint8", [](Packer& pk) { pk.pack_fix_uint8(3); }, Int(3)},
       {"fix uint16", [](Packer& pk) { pk.pack_fix_uint16(3); }, Int(3)},
       {"fix uint32", [](Packer& pk) { pk.pack_fix_uint32(70000); }, Int(70000)},
-      {"fix uint64 2^63", [](Packer& pk) { pk.pack_fix_uint64(std::uint64_t{1} << 63); }, UInt(std::uint64_t{1} << 63)},
+      {"fix uint64 2^63", [](Packer& pk) { pk.pack_fix_uint64(std::uint64_t{1} << 63); },
+       UInt(std::uint64_t{1} << 63)},
       {"fix int8", [](Packer& pk) { pk.pack_fix_int8(5); }, Int(5)},
       {"fix int16", [](Packer& pk) { pk.pack_fix_int16(-2); }, Int(-2)},
       {"fix int32", [](Packer& pk) { pk.pack_fix_int32(-70000); }, Int(-70000)},

@@ -201,8 +201,8 @@ TEST(MsgpackEncode, ErrorsKeepTheBytesBeforeTheFailingItem) {
       {"nanos above 999999999", Ts(0, 1000000000), SerializationError::NotEncodable, ""},
       {"negative ext type", ExtOf(-5, "00"), SerializationError::NotEncodable, ""},
       {"timestamp ext type", ExtOf(-1, "00 00 00 00"), SerializationError::NotEncodable, ""},
-      {"bad item inside an array", Arr({Int(1), Ts(0, 4294967295u), Int(2)}), SerializationError::NotEncodable,
-       "93 01"},
+      {"bad item inside an array", Arr({Int(1), Ts(0, 4294967295u), Int(2)}),
+       SerializationError::NotEncodable, "93 01"},
       {"bad map value", MapOf({{Str("k"), ExtOf(-128, "")}}), SerializationError::NotEncodable, "81 a1 6b"},
   };
   for (const auto& c : cases) {

@@ -57,8 +57,10 @@ inline std::string describe(const Value& v) {
       return out + "}";
     }
     case Value::Kind::Timestamp:
-      return "Ts(" + std::to_string(v.as_timestamp().secs) + "," + std::to_string(v.as_timestamp().nanos) + ")";
-    case Value::Kind::Ext: return "Ext(" + std::to_string(v.as_ext().type) + "," + to_hex(v.as_ext().data) + ")";
+      return "Ts(" + std::to_string(v.as_timestamp().secs) + "," +
+             std::to_string(v.as_timestamp().nanos) + ")";
+    case Value::Kind::Ext:
+      return "Ext(" + std::to_string(v.as_ext().type) + "," + to_hex(v.as_ext().data) + ")";
   }
   return "?";
 }

@@ -26,7 +26,9 @@ enum class SerializationError : std::uint8_t {
 inline constexpr std::size_t kMaxEncodeDepth = 512;
 // Containers open at once when decoding.
 inline constexpr std::size_t kMaxDecodeContainers = 1024;
-// Items reserved up front for one decoded array or map, whatever its header announces.
+// Items reserved up front for one decoded array or map, whatever its header announces. The
+// reservations of one decode also add up to no more than the input's length in bytes, since
+// every item takes at least one.
 inline constexpr std::size_t kMaxDecodeReserve = 4096;
 
 // Appends the MessagePack form of `value`; `depth` counts the arrays and maps around it.

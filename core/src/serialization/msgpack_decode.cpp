@@ -1,5 +1,5 @@
 // MessagePack decoder: reads one Value without recursion, keeping the open arrays and maps on
-// an explicit stack and building every item straight in its final place.
+// an explicit stack and reading every item straight into its final place.
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -18,50 +18,36 @@
 namespace zq {
 namespace {
 
+// The unread part of the input. Kept in a local and passed by reference to the inlined steps,
+// so that both pointers stay in registers.
+struct Input {
+  const std::uint8_t* p;
+  const std::uint8_t* end;
+  std::size_t left() const { return static_cast<std::size_t>(end - p); }
+};
+
 // Open containers kept without a heap allocation; deeper input moves the stack to the heap.
 constexpr std::size_t kInlineFrames = 32;
 
-// An open container and the items it still expects; a map counts its keys and values.
+// An open container. Its list is sized ahead with Nil slots (the reservation, then growth
+// when the announced count goes beyond it), and items are read straight into the slots.
 struct Frame {
   Value::Array* array;  // exactly one of array and map is set
   Value::Map* map;
-  std::uint64_t remaining;
+  Value* next;  // array: the slot after the one being read, and the end of the sized part
+  Value* end;
+  ValuePair* pair;  // map: the pair being read, and the end of the sized part
+  ValuePair* pair_end;
+  bool in_value;          // map: the pair's key is read, its value is being read
+  std::uint64_t unsized;  // items (array) or pairs (map) announced beyond the sized part
 };
 
-// Where the item being read goes: appended to an array, or built in a slot that holds a
-// fresh Nil (the result, or a map pair's key or value).
-struct Dest {
-  Value::Array* array;
-  Value* slot;
-};
-
-// Converts to the Value that `make` returns, so that emplace_back constructs the element
-// straight from it (both compilers elide the move).
+// Every slot an item is read into is a fresh Nil, whose destructor does nothing, so the item
+// is built straight over it: no temporary Value and no reset of the old alternative. `make`
+// must not throw (anything that allocates is made before), so the slot always holds a value.
 template <class Make>
-struct Emplacer {
-  Make& make;
-  operator Value() const { return make(); }
-};
-
-// Puts the Value that `make` returns at `dest` and returns it. In a slot it is built straight
-// over the Nil there, whose destructor does nothing: no temporary and no reset of the old
-// alternative. `make` must not throw (anything that allocates is made before), so the slot
-// always holds a value.
-template <class Make>
-ZQ_HOT Value& put(Dest dest, Make make) {
-  if (dest.array != nullptr) {
-    dest.array->emplace_back(Emplacer<Make>{make});
-    return dest.array->back();
-  }
-  ::new (static_cast<void*>(dest.slot)) Value(make());
-  return *dest.slot;
-}
-
-// Where the next item of an open container goes.
-ZQ_HOT Dest next_dest(Frame& f) {
-  if (f.array != nullptr) return {f.array, nullptr};
-  if (f.remaining % 2 == 0) return {nullptr, &f.map->emplace_back().key};
-  return {nullptr, &f.map->back().value};
+ZQ_HOT void build(Value& slot, Make make) {
+  ::new (static_cast<void*>(&slot)) Value(make());
 }
 
 template <class T>
@@ -86,9 +72,22 @@ ZQ_HOT bool is_ascii(const std::uint8_t* p, std::size_t n) {
   return any < 0x80;
 }
 
+// Adds Nil slots to a full list: as many as it holds (at least one), never more than it still
+// announces, so that growth doubles and stays in step with the items actually read. Returns
+// the first new slot.
+template <class List>
+typename List::value_type* grow(List& list, std::uint64_t& unsized) {
+  const std::size_t held = list.size();
+  const auto more =
+      static_cast<std::size_t>(std::min<std::uint64_t>(unsized, std::max<std::size_t>(held, 1)));
+  unsized -= more;
+  list.resize(held + more);
+  return list.data() + held;
+}
+
 // The item behind an ext header: the timestamp extension, another negative type (an error),
 // a Bin for types 17..27 and 29 when asked, else an Ext. `data` holds `len` bytes.
-bool read_ext(std::int8_t type, const std::uint8_t* data, std::size_t len, bool ext_as_bytes, Dest dest,
+bool read_ext(std::int8_t type, const std::uint8_t* data, std::size_t len, bool ext_as_bytes, Value& slot,
               SerializationError& error) {
   if (type == mp::kTimestampType) {
     Timestamp t;
@@ -110,7 +109,7 @@ bool read_ext(std::int8_t type, const std::uint8_t* data, std::size_t len, bool 
         error = SerializationError::BadTimestampLength;
         return false;
     }
-    put(dest, [&] { return Value::timestamp(t); });
+    build(slot, [&] { return Value::timestamp(t); });
     return true;
   }
   if (type < 0) {
@@ -119,9 +118,9 @@ bool read_ext(std::int8_t type, const std::uint8_t* data, std::size_t len, bool 
   }
   Bytes bytes = copy_to_bytes(data, len);
   if (ext_as_bytes && ((type >= 17 && type <= 27) || type == 29)) {
-    put(dest, [&] { return Value::bin(std::move(bytes)); });
+    build(slot, [&] { return Value::bin(std::move(bytes)); });
   } else {
-    put(dest, [&] { return Value::ext(Ext{type, std::move(bytes)}); });
+    build(slot, [&] { return Value::ext(Ext{type, std::move(bytes)}); });
   }
   return true;
 }
@@ -129,7 +128,10 @@ bool read_ext(std::int8_t type, const std::uint8_t* data, std::size_t len, bool 
 class Decoder {
  public:
   Decoder(const std::uint8_t* begin, const std::uint8_t* end, bool ext_as_bytes)
-      : begin_(begin), end_(end), ext_as_bytes_(ext_as_bytes), reserve_budget_(static_cast<std::size_t>(end - begin)) {}
+      : begin_(begin),
+        end_(end),
+        ext_as_bytes_(ext_as_bytes),
+        reserve_budget_(static_cast<std::size_t>(end - begin)) {}
   Decoder(const Decoder&) = delete;
   Decoder& operator=(const Decoder&) = delete;
 
@@ -138,22 +140,22 @@ class Decoder {
   // Decodes one value into `result` and returns the cursor past it, or null on the first
   // failure.
   const std::uint8_t* run(Value& result) {
-    const std::uint8_t* p = begin_;
+    Input in{begin_, end_};
     Frame* frames = inline_frames_;
     std::size_t depth = 0;
     Frame* top = nullptr;  // frames[depth - 1]
-    Dest dest{nullptr, &result};
+    Value* slot = &result;
     for (;;) {
-      if (p == end_) return fail(SerializationError::UnexpectedEnd);
-      const std::uint8_t m = *p++;
+      if (in.p == in.end) return fail(SerializationError::UnexpectedEnd);
+      const std::uint8_t m = *in.p++;
       std::size_t count;  // of the container that m opens
       bool is_map;
       if (m <= mp::kPositiveFixIntMax) {
-        put(dest, [&] { return Value::integer(m); });
+        build(*slot, [&] { return Value::integer(m); });
         goto finished;
       }
       if (m >= mp::kNegativeFixIntMin) {
-        put(dest, [&] { return Value::integer(static_cast<std::int8_t>(m)); });
+        build(*slot, [&] { return Value::integer(static_cast<std::int8_t>(m)); });
         goto finished;
       }
       if (m < mp::kFixArray) {
@@ -167,78 +169,77 @@ class Decoder {
         goto container;
       }
       if (m < mp::kNil) {
-        if (!read_str(p, m & 0x1f, dest)) return nullptr;
+        if (!read_str(in, m & 0x1f, *slot)) return nullptr;
         goto finished;
       }
       switch (m) {
-        case mp::kNil:
-          put(dest, [] { return Value::nil(); });
+        case mp::kNil:  // the slot already holds it
           goto finished;
         case mp::kNeverUsed:
           return fail(SerializationError::ReservedMarker);
         case mp::kFalse:
         case mp::kTrue:
-          put(dest, [&] { return Value::boolean(m == mp::kTrue); });
+          build(*slot, [&] { return Value::boolean(m == mp::kTrue); });
           goto finished;
         case mp::kFloat32: {
           std::uint32_t bits;
-          if (!read(p, bits)) return nullptr;
-          put(dest, [&] { return Value::floating(std::bit_cast<float>(bits)); });
+          if (!read(in, bits)) return nullptr;
+          build(*slot, [&] { return Value::floating(std::bit_cast<float>(bits)); });
           goto finished;
         }
         case mp::kFloat64: {
           std::uint64_t bits;
-          if (!read(p, bits)) return nullptr;
-          put(dest, [&] { return Value::floating(std::bit_cast<double>(bits)); });
+          if (!read(in, bits)) return nullptr;
+          build(*slot, [&] { return Value::floating(std::bit_cast<double>(bits)); });
           goto finished;
         }
         case mp::kUInt8:
-          if (!read_int<std::uint8_t>(p, dest)) return nullptr;
+          if (!read_int<std::uint8_t>(in, *slot)) return nullptr;
           goto finished;
         case mp::kUInt16:
-          if (!read_int<std::uint16_t>(p, dest)) return nullptr;
+          if (!read_int<std::uint16_t>(in, *slot)) return nullptr;
           goto finished;
         case mp::kUInt32:
-          if (!read_int<std::uint32_t>(p, dest)) return nullptr;
+          if (!read_int<std::uint32_t>(in, *slot)) return nullptr;
           goto finished;
         case mp::kUInt64: {
           std::uint64_t u;
-          if (!read(p, u)) return nullptr;
+          if (!read(in, u)) return nullptr;
           if (u <= static_cast<std::uint64_t>(INT64_MAX)) {
-            put(dest, [&] { return Value::integer(static_cast<std::int64_t>(u)); });
+            build(*slot, [&] { return Value::integer(static_cast<std::int64_t>(u)); });
           } else {
-            put(dest, [&] { return Value::uinteger(u); });
+            build(*slot, [&] { return Value::uinteger(u); });
           }
           goto finished;
         }
         case mp::kInt8:
-          if (!read_int<std::int8_t, std::uint8_t>(p, dest)) return nullptr;
+          if (!read_int<std::int8_t, std::uint8_t>(in, *slot)) return nullptr;
           goto finished;
         case mp::kInt16:
-          if (!read_int<std::int16_t, std::uint16_t>(p, dest)) return nullptr;
+          if (!read_int<std::int16_t, std::uint16_t>(in, *slot)) return nullptr;
           goto finished;
         case mp::kInt32:
-          if (!read_int<std::int32_t, std::uint32_t>(p, dest)) return nullptr;
+          if (!read_int<std::int32_t, std::uint32_t>(in, *slot)) return nullptr;
           goto finished;
         case mp::kInt64:
-          if (!read_int<std::int64_t, std::uint64_t>(p, dest)) return nullptr;
+          if (!read_int<std::int64_t, std::uint64_t>(in, *slot)) return nullptr;
           goto finished;
         case mp::kStr8:
         case mp::kStr16:
         case mp::kStr32: {
           std::size_t len;
-          if (!read_length(p, m - mp::kStr8, len) || !read_str(p, len, dest)) return nullptr;
+          if (!read_length(in, m - mp::kStr8, len) || !read_str(in, len, *slot)) return nullptr;
           goto finished;
         }
         case mp::kBin8:
         case mp::kBin16:
         case mp::kBin32: {
           std::size_t len;
-          if (!read_length(p, m - mp::kBin8, len)) return nullptr;
-          if (static_cast<std::size_t>(end_ - p) < len) return fail(SerializationError::UnexpectedEnd);
-          Bytes bytes = copy_to_bytes(p, len);
-          put(dest, [&] { return Value::bin(std::move(bytes)); });
-          p += len;
+          if (!read_length(in, m - mp::kBin8, len)) return nullptr;
+          if (in.left() < len) return fail(SerializationError::UnexpectedEnd);
+          Bytes bytes = copy_to_bytes(in.p, len);
+          build(*slot, [&] { return Value::bin(std::move(bytes)); });
+          in.p += len;
           goto finished;
         }
         case mp::kFixExt1:
@@ -246,22 +247,22 @@ class Decoder {
         case mp::kFixExt4:
         case mp::kFixExt8:
         case mp::kFixExt16:
-          if (!ext_body(p, std::size_t{1} << (m - mp::kFixExt1), dest)) return nullptr;
+          if (!ext_body(in, std::size_t{1} << (m - mp::kFixExt1), *slot)) return nullptr;
           goto finished;
         case mp::kExt8:
         case mp::kExt16:
         case mp::kExt32: {
           std::size_t len;
-          if (!read_length(p, m - mp::kExt8, len) || !ext_body(p, len, dest)) return nullptr;
+          if (!read_length(in, m - mp::kExt8, len) || !ext_body(in, len, *slot)) return nullptr;
           goto finished;
         }
         case mp::kArray16:
         case mp::kArray32:
-          if (!read_length(p, m - mp::kArray16 + 1, count)) return nullptr;
+          if (!read_length(in, m - mp::kArray16 + 1, count)) return nullptr;
           is_map = false;
           goto container;
         default:  // kMap16 and kMap32, the last markers below the negative fixints
-          if (!read_length(p, m - mp::kMap16 + 1, count)) return nullptr;
+          if (!read_length(in, m - mp::kMap16 + 1, count)) return nullptr;
           is_map = true;
           goto container;
       }
@@ -269,38 +270,70 @@ class Decoder {
     container:
       if (count == 0) {  // finished at once and opens nothing, so no depth test
         if (is_map) {
-          put(dest, [] { return Value::map({}); });
+          build(*slot, [] { return Value::map({}); });
         } else {
-          put(dest, [] { return Value::array({}); });
+          build(*slot, [] { return Value::array({}); });
         }
         goto finished;
       }
       if (depth == kMaxDecodeContainers) return fail(SerializationError::DepthExceeded);
       if (depth == kInlineFrames && frames == inline_frames_) frames = move_frames_to_heap();
       top = &frames[depth++];
+      // At least the first item's slot; a count beyond the reservation grows as items arrive.
       if (is_map) {
-        Value::Map list;
-        list.reserve(reservation(count, 2));
-        Value& v = put(dest, [&] { return Value::map(std::move(list)); });
-        *top = {nullptr, &v.as_map(), 2 * std::uint64_t{count}};
+        const std::size_t sized = std::max<std::size_t>(reservation(count, 2), 1);
+        Value::Map list(sized);
+        build(*slot, [&] { return Value::map(std::move(list)); });
+        Value::Map& m = slot->as_map();
+        *top = {nullptr, &m, nullptr, nullptr, m.data(), m.data() + sized, false, count - sized};
+        slot = &m.data()->key;
       } else {
-        Value::Array list;
-        list.reserve(reservation(count, 1));
-        Value& v = put(dest, [&] { return Value::array(std::move(list)); });
-        *top = {&v.as_array(), nullptr, count};
+        const std::size_t sized = std::max<std::size_t>(reservation(count, 1), 1);
+        Value::Array list(sized);
+        build(*slot, [&] { return Value::array(std::move(list)); });
+        Value::Array& a = slot->as_array();
+        *top = {&a, nullptr, a.data() + 1, a.data() + sized, nullptr, nullptr, false, count - sized};
+        slot = a.data();
       }
-      dest = next_dest(*top);
       continue;
 
     finished:
-      // A finished item may finish its container, and that one the container around it.
+      // The next slot of the innermost container; a container that has all its items is
+      // itself a finished item of the one around it.
       for (;;) {
-        if (depth == 0) return p;
-        if (--top->remaining != 0) break;
+        if (depth == 0) return in.p;
+        if (top->array != nullptr) {
+          if (top->next != top->end) {
+            slot = top->next++;
+            break;
+          }
+          if (top->unsized != 0) {
+            top->next = grow(*top->array, top->unsized);
+            top->end = top->array->data() + top->array->size();
+            slot = top->next++;
+            break;
+          }
+        } else {
+          if (!top->in_value) {
+            top->in_value = true;
+            slot = &top->pair->value;
+            break;
+          }
+          top->in_value = false;
+          if (++top->pair != top->pair_end) {
+            slot = &top->pair->key;
+            break;
+          }
+          if (top->unsized != 0) {
+            top->pair = grow(*top->map, top->unsized);
+            top->pair_end = top->map->data() + top->map->size();
+            slot = &top->pair->key;
+            break;
+          }
+        }
         --depth;
         top = depth != 0 ? &frames[depth - 1] : nullptr;
       }
-      dest = next_dest(*top);
     }
   }
 
@@ -312,31 +345,31 @@ class Decoder {
 
   // Reads a big-endian T after checking that it is there.
   template <class T>
-  ZQ_HOT bool read(const std::uint8_t*& p, T& v) {
-    if (static_cast<std::size_t>(end_ - p) < sizeof(T)) return fail(SerializationError::UnexpectedEnd), false;
-    v = load_be<T>(p);
-    p += sizeof(T);
+  ZQ_HOT bool read(Input& in, T& v) {
+    if (in.left() < sizeof(T)) return fail(SerializationError::UnexpectedEnd), false;
+    v = load_be<T>(in.p);
+    in.p += sizeof(T);
     return true;
   }
 
   // A length or count field of 1, 2 or 4 bytes (`width_code` 0, 1 or 2).
-  ZQ_HOT bool read_length(const std::uint8_t*& p, int width_code, std::size_t& len) {
+  ZQ_HOT bool read_length(Input& in, int width_code, std::size_t& len) {
     switch (width_code) {
       case 0: {
         std::uint8_t v;
-        if (!read(p, v)) return false;
+        if (!read(in, v)) return false;
         len = v;
         return true;
       }
       case 1: {
         std::uint16_t v;
-        if (!read(p, v)) return false;
+        if (!read(in, v)) return false;
         len = v;
         return true;
       }
       default: {
         std::uint32_t v;
-        if (!read(p, v)) return false;
+        if (!read(in, v)) return false;
         len = v;
         return true;
       }
@@ -345,30 +378,35 @@ class Decoder {
 
   // An integer stored as Wire (unsigned) and read as T.
   template <class T, class Wire = T>
-  ZQ_HOT bool read_int(const std::uint8_t*& p, Dest dest) {
+  ZQ_HOT bool read_int(Input& in, Value& slot) {
     Wire bits;
-    if (!read(p, bits)) return false;
-    put(dest, [&] { return Value::integer(static_cast<T>(bits)); });
+    if (!read(in, bits)) return false;
+    build(slot, [&] { return Value::integer(static_cast<T>(bits)); });
     return true;
   }
 
   // decode_str_body: the text must be there and be UTF-8.
-  ZQ_HOT bool read_str(const std::uint8_t*& p, std::size_t len, Dest dest) {
-    if (static_cast<std::size_t>(end_ - p) < len) return fail(SerializationError::UnexpectedEnd), false;
-    if (!is_ascii(p, len) && !is_valid_utf8(as_text({p, len}))) return fail(SerializationError::InvalidUtf8), false;
-    // Copied once, into the string the item holds (a short text lands in its inline buffer).
-    put(dest, [] { return Value::str(std::string()); }).as_str().assign(reinterpret_cast<const char*>(p), len);
-    p += len;
+  ZQ_HOT bool read_str(Input& in, std::size_t len, Value& slot) {
+    if (in.left() < len) return fail(SerializationError::UnexpectedEnd), false;
+    if (!is_ascii(in.p, len) && !is_valid_utf8(as_text({in.p, len}))) {
+      return fail(SerializationError::InvalidUtf8), false;
+    }
+    // Copied once, into the string the slot holds (a short text lands in its inline buffer).
+    build(slot, [] { return Value::str(std::string()); });
+    slot.as_str().append(reinterpret_cast<const char*>(in.p), len);
+    in.p += len;
     return true;
   }
 
   // decode_ext_body: the type byte, then `len` bytes of data, both within the input.
-  bool ext_body(const std::uint8_t*& p, std::size_t len, Dest dest) {
-    if (static_cast<std::size_t>(end_ - p) < 1 + len) return fail(SerializationError::UnexpectedEnd), false;
-    const std::uint8_t* data = p + 1;
-    const auto type = static_cast<std::int8_t>(*p);
-    p += 1 + len;
-    return read_ext(type, data, len, ext_as_bytes_, dest, error_);
+  ZQ_HOT bool ext_body(Input& in, std::size_t len, Value& slot) {
+    if (in.left() < 1 + len) return fail(SerializationError::UnexpectedEnd), false;
+    const std::uint8_t* data = in.p + 1;
+    const auto type = static_cast<std::int8_t>(*in.p);
+    in.p += 1 + len;
+    SerializationError error = SerializationError::UnexpectedEnd;
+    if (read_ext(type, data, len, ext_as_bytes_, slot, error)) return true;
+    return fail(error), false;
   }
 
   // Every item takes at least one input byte, so the reservations of one decode never need to

@@ -14,7 +14,8 @@ namespace zq {
 namespace {
 
 constexpr std::uint64_t kMaxLength = 0xffffffffu;
-constexpr std::uint64_t kMaxTimestampSecs32 = (std::uint64_t{1} << 34) - 1;  // secs of the 8-byte form
+// The largest secs of the 4- and 8-byte timestamp forms (34 bits).
+constexpr std::uint64_t kMaxTimestampSecs34 = (std::uint64_t{1} << 34) - 1;
 constexpr std::uint32_t kMaxNanos = 999999999;
 // The 12-byte timestamp form: c7 0c ff, 4 bytes of nanos, 8 bytes of secs.
 constexpr std::size_t kTimestamp96Size = 15;
@@ -40,11 +41,13 @@ class Writer {
   void commit(std::size_t n) { pos_ += n; }
 
  private:
+  // Moves the written bytes into a buffer at least twice as large, with one memcpy (growing
+  // Bytes in place would copy them through its allocator byte by byte).
   void grow(std::size_t n) {
-    const std::size_t want = std::max({pos_ + n, 2 * cap_, std::size_t{256}});
-    out_.resize(pos_);  // reserve() then moves only the written bytes
-    out_.reserve(want);
-    out_.resize(out_.capacity());
+    Bytes bigger;
+    bigger.resize(std::max({pos_ + n, 2 * cap_, std::size_t{256}}));
+    if (pos_ != 0) std::memcpy(bigger.data(), base_, pos_);
+    out_.swap(bigger);
     base_ = out_.data();
     cap_ = out_.size();
   }
@@ -123,7 +126,8 @@ class Encoder {
         w_.commit(put_uint(w_.room(9), v.as_uint()));
         return true;
       case Value::Kind::Float:
-        w_.commit(put<std::uint64_t>(w_.room(9), mp::kFloat64, std::bit_cast<std::uint64_t>(v.as_float())));
+        w_.commit(
+            put<std::uint64_t>(w_.room(9), mp::kFloat64, std::bit_cast<std::uint64_t>(v.as_float())));
         return true;
       case Value::Kind::Str:
         return str(v.as_str());
@@ -210,7 +214,7 @@ class Encoder {
     if (t.nanos > kMaxNanos) return fail(SerializationError::NotEncodable);
     std::uint8_t* p = w_.room(kTimestamp96Size);
     const auto secs = static_cast<std::uint64_t>(t.secs);
-    if (secs > kMaxTimestampSecs32) {  // every negative secs lands here too
+    if (secs > kMaxTimestampSecs34) {  // every negative secs lands here too
       p[0] = mp::kExt8;
       p[1] = 12;
       p[2] = static_cast<std::uint8_t>(mp::kTimestampType);

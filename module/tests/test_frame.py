@@ -8,6 +8,7 @@ import unittest
 
 from duvevodavid import _zqobjects as m
 from duvevodavid._zqobjects import DMPContainer, ITPContainer, STPContainer
+from support import NotedErrorTestCase
 
 CLASSES = (STPContainer, ITPContainer, DMPContainer)
 
@@ -43,19 +44,7 @@ class NoNoteError(Exception):
         raise RuntimeError("no notes here")
 
 
-class FrameTestCase(unittest.TestCase):
-    def assert_raises_noted(self, call, exc_type, note, message=None, label=None):
-        """`call()` raises exc_type (with `message` when given) carrying exactly `note`."""
-        with self.assertRaises(exc_type, msg=label) as caught:
-            call()
-        if message is not None:
-            self.assertEqual(str(caught.exception), message, label)
-        expected_notes = None if note is None else ["while processing '%s'" % note]
-        self.assertEqual(getattr(caught.exception, "__notes__", None), expected_notes, label)
-        return caught.exception
-
-
-class ArgumentShapeTest(FrameTestCase):
+class ArgumentShapeTest(NotedErrorTestCase):
     CASES = [
         (lambda: STPContainer(),
          "STPContainer.__new__() missing 1 required positional argument: 'payload'"),
@@ -99,7 +88,7 @@ class ArgumentShapeTest(FrameTestCase):
 
     def test_messages(self):
         for call, message in self.CASES:
-            self.assert_raises_noted(call, TypeError, None, message, label=message)
+            self.assert_raises_noted(call, TypeError, message, None, label=message)
 
     def test_every_parameter_by_keyword(self):
         stp = STPContainer(compression_info=(0, 0, 0, 0), version=3, payload="p")
@@ -123,7 +112,7 @@ class ArgumentShapeTest(FrameTestCase):
             STPContainer(1).serialize(version=1)
 
 
-class ParameterKindsTest(FrameTestCase):
+class ParameterKindsTest(NotedErrorTestCase):
     # (label, call, exception, message or None for the interpreter's own, noted parameter)
     REFUSED = [
         ("u64 None", lambda: STPContainer(1, None), TypeError, None, "version"),
@@ -184,10 +173,10 @@ class ParameterKindsTest(FrameTestCase):
 
     def test_refused(self):
         for label, call, exc_type, message, note in self.REFUSED:
-            self.assert_raises_noted(call, exc_type, note, message, label=label)
+            self.assert_raises_noted(call, exc_type, message, note, label=label)
 
     def test_failed_note_is_discarded(self):
-        self.assert_raises_noted(lambda: STPContainer(1, Index(NoNoteError("x"))), NoNoteError, None, "x")
+        self.assert_raises_noted(lambda: STPContainer(1, Index(NoNoteError("x"))), NoNoteError, "x", None)
 
     def test_accepted_integers(self):
         for given, stored in [(True, 1), (Index(7), 7), (2**64 - 1, 2**64 - 1), (0, 0)]:
@@ -241,15 +230,16 @@ class ParameterKindsTest(FrameTestCase):
         self.assertEqual(STPContainer(1, 0, Setting((0, 1, Index(2), 3))).compression_info, (0, 1, 2, 3))
 
     def test_numeric_default_refuses_explicit_none(self):
-        self.assert_raises_noted(lambda: DMPContainer("s", 1, version=None), TypeError, "version")
-        self.assert_raises_noted(lambda: DMPContainer("s", 1, schema_kind=None), TypeError, "schema_kind")
+        self.assert_raises_noted(lambda: DMPContainer("s", 1, version=None), TypeError, None, "version")
+        self.assert_raises_noted(lambda: DMPContainer("s", 1, schema_kind=None), TypeError, None, "schema_kind")
 
     def test_conversions_run_in_declaration_order_and_stop_at_the_first_failure(self):
         # version is refused before compression_info is looked at.
-        self.assert_raises_noted(lambda: STPContainer(1, -1, [0]), OverflowError, "version")
+        self.assert_raises_noted(lambda: STPContainer(1, -1, [0]), OverflowError, None, "version")
         # Typed parameters are converted before the body converts the payload.
-        self.assert_raises_noted(lambda: DMPContainer("s", object(), schema_kind=256), OverflowError, "schema_kind")
-        self.assert_raises_noted(lambda: STPContainer(object(), compression_info=()), ValueError,
+        self.assert_raises_noted(lambda: DMPContainer("s", object(), schema_kind=256), OverflowError, None,
+                                 "schema_kind")
+        self.assert_raises_noted(lambda: STPContainer(object(), compression_info=()), ValueError, None,
                                  "compression_info")
 
 

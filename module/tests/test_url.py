@@ -3,11 +3,8 @@ params in both directions (misbehaving Python values included), the text forms, 
 address helpers, borrow conflicts, float printing against repr(), and leaks."""
 
 import ast
-import ctypes
-import gc
 import inspect
 import math
-import os
 import random
 import struct
 import sys
@@ -17,41 +14,17 @@ from unittest import mock
 
 from duvevodavid import _zqobjects as m
 from duvevodavid._zqobjects import Url
+from support import (SANITIZED, CaughtUnraisable, GrowthTestCase, NotedErrorTestCase, Unprintable, each_raises,
+                     ignored_unraisable)
 
 ALL_PARTS = ["transport", "route", "scheme", "hostname", "path", "params", "fragment"]
-SANITIZED = bool(os.environ.get("ZQ_SANITIZED"))  # PYTHONMALLOC=malloc: no block count
 
 
 def components(url):
     return {name: getattr(url, name) for name in ALL_PARTS + ["isIp"]}
 
 
-class CaughtUnraisable:
-    """Collects what reaches sys.unraisablehook while active."""
-
-    def __enter__(self):
-        self.seen = []
-        self.saved = sys.unraisablehook
-        sys.unraisablehook = self.seen.append
-        return self
-
-    def __exit__(self, *exc):
-        sys.unraisablehook = self.saved
-
-
-class UrlTestCase(unittest.TestCase):
-    def assert_raises_noted(self, call, exc_type, message, note, label=None):
-        """`call()` raises exc_type with `message` (None: any) and exactly the note for `note`."""
-        with self.assertRaises(exc_type, msg=label) as caught:
-            call()
-        if message is not None:
-            self.assertEqual(str(caught.exception), message, label)
-        expected = None if note is None else ["while processing '%s'" % note]
-        self.assertEqual(getattr(caught.exception, "__notes__", None), expected, label)
-        return caught.exception
-
-
-class ClassTest(UrlTestCase):
+class ClassTest(NotedErrorTestCase):
     def test_type_object(self):
         self.assertEqual(Url.__module__, "duvevodavid.net.objects")
         self.assertEqual(Url.__qualname__, "Url")
@@ -95,7 +68,7 @@ class ClassTest(UrlTestCase):
         self.assertTrue(repr(url).startswith("<duvevodavid.net.objects.Url object at "))
 
 
-class ConstructionTest(UrlTestCase):
+class ConstructionTest(NotedErrorTestCase):
     DEFAULTS = {"transport": None, "route": None, "scheme": None, "hostname": None, "path": "/",
                 "params": {}, "fragment": None, "isIp": False}
 
@@ -150,7 +123,7 @@ class ConstructionTest(UrlTestCase):
                                  "Url.__new__() got an unexpected keyword argument 'link'", None)
 
 
-class SetUrlTest(UrlTestCase):
+class SetUrlTest(NotedErrorTestCase):
     LIVE = "t~r~s://[::1]:80/old?a=1#frag"
 
     def live(self):
@@ -210,7 +183,7 @@ class SetUrlTest(UrlTestCase):
         self.assertEqual(str(url), str(self.live()))
 
 
-class PropertiesTest(UrlTestCase):
+class PropertiesTest(NotedErrorTestCase):
     def test_optional_texts(self):
         # (property, value assigned, value read back)
         cases = [
@@ -295,11 +268,6 @@ class PropertiesTest(UrlTestCase):
             self.assertEqual(str(caught.exception), "property has no deleter", name)
 
 
-class Unprintable(str):
-    def __str__(self):
-        raise ValueError("cannot print")
-
-
 class Other(str):
     def __str__(self):
         return "other text"
@@ -320,7 +288,7 @@ class BigUnprintableInt(int):
         raise ValueError("no digits")
 
 
-class ParamsReadTest(UrlTestCase):
+class ParamsReadTest(NotedErrorTestCase):
     def test_typed_values(self):
         url = Url("x://h?a=1&b=1.5&c=True&d&e=abc&f=[1, 2]&g={1: 'x'}&h=(x)&i=99999999999999999999&j='q'")
         expected = {"a": 1, "b": 1.5, "c": True, "d": None, "e": "abc", "f": [1, 2], "g": {1: "x"},
@@ -362,7 +330,7 @@ class ParamsReadTest(UrlTestCase):
             self.assertEqual(url.params, {"a": "[1]"})
 
 
-class ParamsWriteTest(UrlTestCase):
+class ParamsWriteTest(NotedErrorTestCase):
     def test_conversion_table(self):
         import decimal
         import enum
@@ -482,7 +450,7 @@ class ParamsWriteTest(UrlTestCase):
         self.assertEqual([sys.getrefcount(v) for v in values], before)
 
 
-class BuildTest(UrlTestCase):
+class BuildTest(NotedErrorTestCase):
     URL = "a~b~c://h/p?x=1#f"
 
     def test_masks(self):
@@ -530,7 +498,7 @@ class BuildTest(UrlTestCase):
             self.assert_raises_noted(lambda: url.build(parts), exc_type, message, "parts", repr(parts))
 
 
-class BorrowTest(UrlTestCase):
+class BorrowTest(NotedErrorTestCase):
     def test_url_given_to_its_own_set_url(self):
         url = Url("x://[::1]:80/p?a=1#f")
         before = components(url)
@@ -582,7 +550,7 @@ class BorrowTest(UrlTestCase):
         self.assertEqual(url.path, "/p")
 
 
-class StaticHelpersTest(UrlTestCase):
+class StaticHelpersTest(NotedErrorTestCase):
     def test_results(self):
         cases = [
             (Url.ip_to_ipv6, ("10.1.2.3",), "::ffff:10.1.2.3"),
@@ -636,7 +604,7 @@ def random_doubles(rng, count):
     return values
 
 
-class FloatReprTest(UrlTestCase):
+class FloatReprTest(NotedErrorTestCase):
     SEED = 20261210
     COUNT = 8000
     BATCH = 500
@@ -668,35 +636,8 @@ class FloatReprTest(UrlTestCase):
                 self.assertEqual(struct.pack("<d", parsed["k%d" % i]), struct.pack("<d", x), x.hex())
 
 
-ROUNDS = 10_000
-BLOCK_SLACK = 200
-RSS_SLACK = 2 * 1024 * 1024
 TEXT = "zq:quik:real~api~zq://[::1]:8080/a/b?id=42&ratio=0.5&name=alpha&list=[1, 2]#frag"
 SOURCE = Url(TEXT)
-
-
-MALLOC_SLACK = 64 * 1024
-
-
-class MallInfo2(ctypes.Structure):
-    _fields_ = [(name, ctypes.c_size_t) for name in (
-        "arena", "ordblks", "smblks", "hblks", "hblkhd", "usmblks", "fsmblks", "uordblks", "fordblks", "keepcost")]
-
-
-def malloc_in_use():
-    """Bytes the C allocator has handed out and not taken back (glibc), or None: a native leak
-    shows here at once, long before the resident size grows."""
-    mallinfo2 = getattr(ctypes.CDLL(None), "mallinfo2", None)
-    if mallinfo2 is None:
-        return None
-    mallinfo2.restype = MallInfo2
-    info = mallinfo2()
-    return info.uordblks + info.hblkhd
-
-
-def rss_bytes():
-    with open("/proc/self/statm") as statm:
-        return int(statm.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
 
 
 def successes():
@@ -750,13 +691,7 @@ FAILURES = [
 
 
 def failures():
-    for call in FAILURES:
-        try:
-            call()
-        except (TypeError, ValueError, OverflowError, RuntimeError, AttributeError, UnicodeEncodeError):
-            pass
-        else:
-            raise AssertionError("expected a failure")
+    each_raises(FAILURES, (TypeError, ValueError, OverflowError, RuntimeError, AttributeError, UnicodeEncodeError))
 
 
 def unprintable():
@@ -764,19 +699,9 @@ def unprintable():
 
 
 @unittest.skipIf(SANITIZED, "block counts read 0 under PYTHONMALLOC=malloc; LeakSanitizer checks instead")
-class UrlLeakTest(unittest.TestCase):
-    def assert_no_growth(self, work, rounds=ROUNDS):
-        for _ in range(rounds // 10):  # warm caches, arenas and free lists
-            work()
-        gc.collect()  # the misbehaving values of some failures sit in reference cycles
-        blocks, in_use, rss = sys.getallocatedblocks(), malloc_in_use(), rss_bytes()
-        for _ in range(rounds):
-            work()
-        gc.collect()
-        self.assertLess(sys.getallocatedblocks() - blocks, BLOCK_SLACK, "interpreter blocks")
-        if in_use is not None:
-            self.assertLess(malloc_in_use() - in_use, MALLOC_SLACK, "C heap bytes")
-        self.assertLess(rss_bytes() - rss, RSS_SLACK, "resident bytes")
+class UrlLeakTest(GrowthTestCase):
+    BLOCK_SLACK = 200
+    RSS_SLACK = 2 * 1024 * 1024
 
     def test_successful_calls(self):
         self.assert_no_growth(successes)
@@ -785,12 +710,8 @@ class UrlLeakTest(unittest.TestCase):
         self.assert_no_growth(failures)
 
     def test_unraisable_text(self):
-        saved = sys.unraisablehook
-        sys.unraisablehook = lambda unraisable: None
-        try:
+        with ignored_unraisable():
             self.assert_no_growth(unprintable)
-        finally:
-            sys.unraisablehook = saved
 
 
 if __name__ == "__main__":

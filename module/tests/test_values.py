@@ -6,6 +6,7 @@ import sys
 import unittest
 
 from duvevodavid._zqobjects import DMPContainer, STPContainer
+from support import CaughtUnraisable, Unprintable, nested
 
 # A container header of kind STP, version 0, stored plain: the body that follows is one value.
 STP_HEADER = b"\x00\x02\x00\x00"
@@ -14,14 +15,6 @@ STP_HEADER = b"\x00\x02\x00\x00"
 def through_wire(value):
     """The payload after a construction, a serialization and a deserialization."""
     return STPContainer.deserialize(STPContainer(value).serialize()).payload
-
-
-def nested(depth, innermost=0):
-    """`innermost` inside `depth` lists, so that it sits at that depth."""
-    value = innermost
-    for _ in range(depth):
-        value = [value]
-    return value
 
 
 class Colour(enum.IntEnum):
@@ -35,27 +28,9 @@ class Text(str):
         return "replaced"
 
 
-class UnprintableText(str):
-    def __str__(self):
-        raise ValueError("cannot print")
-
-
 class NotText(str):
     def __str__(self):
         return 5
-
-
-class CaughtUnraisable:
-    """Collects what reaches sys.unraisablehook while active."""
-
-    def __enter__(self):
-        self.seen = []
-        self.saved = sys.unraisablehook
-        sys.unraisablehook = self.seen.append
-        return self
-
-    def __exit__(self, *exc):
-        sys.unraisablehook = self.saved
 
 
 class RoundTripTest(unittest.TestCase):
@@ -165,7 +140,7 @@ class RefusedObjectsTest(unittest.TestCase):
 
 class MisbehavingObjectsTest(unittest.TestCase):
     def test_str_subclass_that_cannot_print(self):
-        for cls, error in ((UnprintableText, ValueError), (NotText, TypeError)):
+        for cls, error in ((Unprintable, ValueError), (NotText, TypeError)):
             with CaughtUnraisable() as caught:
                 payload = STPContainer([cls("x"), 1]).payload
             self.assertEqual(payload, ["<unprintable %s object>" % cls.__name__, 1])

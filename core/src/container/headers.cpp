@@ -18,16 +18,26 @@ constexpr std::uint16_t kDmpKind = 5;
 constexpr std::uint16_t kInvalidInterpreterCode = 0;
 constexpr std::uint16_t kCustomInterpreterCode = 1;
 
-// Truncated under two bytes, Invalid with `wrong_kind` for any other kind's code.
-Status read_kind(ByteReader& reader, std::uint16_t kind, const char* wrong_kind) {
+// Reads the kind code (Truncated under two bytes, Invalid with `wrong_kind` for any other kind's
+// code), then the kind's own fields through `read_fields` in their wire order, and records where
+// the header ends.
+template <class Header, class ReadFields>
+Result<Header> read_header(ByteView data, std::uint16_t kind, const char* wrong_kind, ReadFields read_fields) {
+  ByteReader reader(data);
   ZQ_ASSIGN_OR_RETURN(const std::uint16_t code, reader.u16be());
   if (code != kind) return WireError::invalid(wrong_kind);
-  return {};
+  Header header;
+  ZQ_RETURN_IF_ERROR(read_fields(reader, header));
+  header.header_len = reader.offset();
+  return header;
 }
 
-Result<CompressionInfo> read_compression(ByteReader& reader) {
+// The version varint and the compression byte, which every kind carries one after the other.
+Status read_version_and_compression(ByteReader& reader, std::uint64_t& version, CompressionInfo& info) {
+  ZQ_ASSIGN_OR_RETURN(version, read_varint(reader));
   ZQ_ASSIGN_OR_RETURN(const std::uint8_t byte, reader.u8());
-  return read_compression_byte(byte);
+  info = read_compression_byte(byte);
+  return {};
 }
 
 // A varint-prefixed text, checked for UTF-8 before anything after it is read.
@@ -41,6 +51,11 @@ Result<std::string_view> read_text(ByteReader& reader) {
 void write_u16be(std::uint16_t value, Bytes& out) {
   out.push_back(static_cast<std::uint8_t>(value >> 8));
   out.push_back(static_cast<std::uint8_t>(value));
+}
+
+Status write_version_and_compression(std::uint64_t version, const CompressionInfo& info, Bytes& out) {
+  ZQ_RETURN_IF_ERROR(write_varint(version, out));
+  return write_compression_byte(info, out);
 }
 
 }  // namespace
@@ -60,83 +75,69 @@ CompressionInfo read_compression_byte(std::uint8_t byte) {
 }
 
 Result<STPHeader> parse_stp_header(ByteView data) {
-  ByteReader reader(data);
-  ZQ_RETURN_IF_ERROR(read_kind(reader, kStpKind, "not an STP container"));
-  STPHeader header;
-  ZQ_ASSIGN_OR_RETURN(header.version, read_varint(reader));
-  ZQ_ASSIGN_OR_RETURN(header.compression_info, read_compression(reader));
-  header.header_len = reader.offset();
-  return header;
+  return read_header<STPHeader>(data, kStpKind, "not an STP container",
+                                [](ByteReader& reader, STPHeader& header) -> Status {
+    return read_version_and_compression(reader, header.version, header.compression_info);
+  });
 }
 
 Result<ITPHeader> parse_itp_header(ByteView data) {
-  ByteReader reader(data);
-  ZQ_RETURN_IF_ERROR(read_kind(reader, kItpKind, "not an ITP container"));
-  ITPHeader header;
-  ZQ_ASSIGN_OR_RETURN(const std::uint16_t code, reader.u16be());
-  if (code == kInvalidInterpreterCode) return WireError::invalid("ITP interpretator type 0 is invalid");
-  if (code == kCustomInterpreterCode) {
-    header.interpreterType.custom = true;
-    ZQ_ASSIGN_OR_RETURN(header.interpreterType.name, read_text(reader));
-  } else {
-    header.interpreterType.code = code;
-  }
-  ZQ_ASSIGN_OR_RETURN(header.interpretatorVersion, read_varint(reader));
-  ZQ_ASSIGN_OR_RETURN(header.compression_info, read_compression(reader));
-  header.header_len = reader.offset();
-  return header;
+  return read_header<ITPHeader>(data, kItpKind, "not an ITP container",
+                                [](ByteReader& reader, ITPHeader& header) -> Status {
+    ZQ_ASSIGN_OR_RETURN(const std::uint16_t code, reader.u16be());
+    if (code == kInvalidInterpreterCode) return WireError::invalid("ITP interpretator type 0 is invalid");
+    if (code == kCustomInterpreterCode) {
+      header.interpreterType.custom = true;
+      ZQ_ASSIGN_OR_RETURN(header.interpreterType.name, read_text(reader));
+    } else {
+      header.interpreterType.code = code;
+    }
+    return read_version_and_compression(reader, header.interpretatorVersion, header.compression_info);
+  });
 }
 
 Result<VFSDHeader> parse_vfsd_header(ByteView data) {
-  ByteReader reader(data);
-  ZQ_RETURN_IF_ERROR(read_kind(reader, kVfsdKind, "not a VFSD container"));
-  VFSDHeader header;
-  ZQ_ASSIGN_OR_RETURN(header.version, read_varint(reader));
-  ZQ_ASSIGN_OR_RETURN(header.compression_info, read_compression(reader));
-  ZQ_ASSIGN_OR_RETURN(header.path, read_text(reader));
-  ZQ_ASSIGN_OR_RETURN(header.count, read_varint(reader));
-  ZQ_ASSIGN_OR_RETURN(header.created_ns, read_varint(reader));
-  ZQ_ASSIGN_OR_RETURN(header.updated_ns, read_varint(reader));
-  ZQ_ASSIGN_OR_RETURN(header.epoch, read_varint(reader));
-  header.header_len = reader.offset();
-  return header;
+  return read_header<VFSDHeader>(data, kVfsdKind, "not a VFSD container",
+                                 [](ByteReader& reader, VFSDHeader& header) -> Status {
+    ZQ_RETURN_IF_ERROR(read_version_and_compression(reader, header.version, header.compression_info));
+    ZQ_ASSIGN_OR_RETURN(header.path, read_text(reader));
+    ZQ_ASSIGN_OR_RETURN(header.count, read_varint(reader));
+    ZQ_ASSIGN_OR_RETURN(header.created_ns, read_varint(reader));
+    ZQ_ASSIGN_OR_RETURN(header.updated_ns, read_varint(reader));
+    ZQ_ASSIGN_OR_RETURN(header.epoch, read_varint(reader));
+    return {};
+  });
 }
 
 Result<FATManifestHeader> parse_fat_manifest_header(ByteView data) {
-  ByteReader reader(data);
-  ZQ_RETURN_IF_ERROR(read_kind(reader, kFatManifestKind, "not a FAT manifest container"));
-  FATManifestHeader header;
-  ZQ_ASSIGN_OR_RETURN(header.version, read_varint(reader));
-  ZQ_ASSIGN_OR_RETURN(header.compression_info, read_compression(reader));
-  ZQ_ASSIGN_OR_RETURN(header.size, read_varint(reader));
-  ZQ_ASSIGN_OR_RETURN(header.part_size, read_varint(reader));
-  // Checked before reading on, so a small part size wins over a truncation further on.
-  if (header.part_size < kMinFatPartSize) {
-    return WireError::invalid("FAT part_size must be >= 1024 bytes");
-  }
-  ZQ_ASSIGN_OR_RETURN(header.parts_count, read_varint(reader));
-  ZQ_ASSIGN_OR_RETURN(header.checksum, read_varint_prefixed(reader));
-  ZQ_ASSIGN_OR_RETURN(header.created_ns, read_varint(reader));
-  header.header_len = reader.offset();
-  return header;
+  return read_header<FATManifestHeader>(data, kFatManifestKind, "not a FAT manifest container",
+                                        [](ByteReader& reader, FATManifestHeader& header) -> Status {
+    ZQ_RETURN_IF_ERROR(read_version_and_compression(reader, header.version, header.compression_info));
+    ZQ_ASSIGN_OR_RETURN(header.size, read_varint(reader));
+    ZQ_ASSIGN_OR_RETURN(header.part_size, read_varint(reader));
+    // Checked before reading on, so a small part size wins over a truncation further on.
+    if (header.part_size < kMinFatPartSize) {
+      return WireError::invalid("FAT part_size must be >= 1024 bytes");
+    }
+    ZQ_ASSIGN_OR_RETURN(header.parts_count, read_varint(reader));
+    ZQ_ASSIGN_OR_RETURN(header.checksum, read_varint_prefixed(reader));
+    ZQ_ASSIGN_OR_RETURN(header.created_ns, read_varint(reader));
+    return {};
+  });
 }
 
 Result<DMPHeader> parse_dmp_header(ByteView data) {
-  ByteReader reader(data);
-  ZQ_RETURN_IF_ERROR(read_kind(reader, kDmpKind, "not a DMP container"));
-  DMPHeader header;
-  ZQ_ASSIGN_OR_RETURN(header.schema_kind, reader.u8());
-  ZQ_ASSIGN_OR_RETURN(header.schema_name, read_text(reader));
-  ZQ_ASSIGN_OR_RETURN(header.version, read_varint(reader));
-  ZQ_ASSIGN_OR_RETURN(header.compression_info, read_compression(reader));
-  header.header_len = reader.offset();
-  return header;
+  return read_header<DMPHeader>(data, kDmpKind, "not a DMP container",
+                                [](ByteReader& reader, DMPHeader& header) -> Status {
+    ZQ_ASSIGN_OR_RETURN(header.schema_kind, reader.u8());
+    ZQ_ASSIGN_OR_RETURN(header.schema_name, read_text(reader));
+    return read_version_and_compression(reader, header.version, header.compression_info);
+  });
 }
 
 Status write_stp_header(const STPHeader& header, Bytes& out) {
   write_u16be(kStpKind, out);
-  ZQ_RETURN_IF_ERROR(write_varint(header.version, out));
-  return write_compression_byte(header.compression_info, out);
+  return write_version_and_compression(header.version, header.compression_info, out);
 }
 
 Status write_itp_header(const ITPHeader& header, Bytes& out) {
@@ -151,14 +152,12 @@ Status write_itp_header(const ITPHeader& header, Bytes& out) {
     }
     write_u16be(type.code, out);
   }
-  ZQ_RETURN_IF_ERROR(write_varint(header.interpretatorVersion, out));
-  return write_compression_byte(header.compression_info, out);
+  return write_version_and_compression(header.interpretatorVersion, header.compression_info, out);
 }
 
 Status write_vfsd_header(const VFSDHeader& header, Bytes& out) {
   write_u16be(kVfsdKind, out);
-  ZQ_RETURN_IF_ERROR(write_varint(header.version, out));
-  ZQ_RETURN_IF_ERROR(write_compression_byte(header.compression_info, out));
+  ZQ_RETURN_IF_ERROR(write_version_and_compression(header.version, header.compression_info, out));
   ZQ_RETURN_IF_ERROR(write_varint_prefixed(as_bytes(header.path), out));
   ZQ_RETURN_IF_ERROR(write_varint(header.count, out));
   ZQ_RETURN_IF_ERROR(write_varint(header.created_ns, out));
@@ -168,8 +167,7 @@ Status write_vfsd_header(const VFSDHeader& header, Bytes& out) {
 
 Status write_fat_manifest_header(const FATManifestHeader& header, Bytes& out) {
   write_u16be(kFatManifestKind, out);
-  ZQ_RETURN_IF_ERROR(write_varint(header.version, out));
-  ZQ_RETURN_IF_ERROR(write_compression_byte(header.compression_info, out));
+  ZQ_RETURN_IF_ERROR(write_version_and_compression(header.version, header.compression_info, out));
   ZQ_RETURN_IF_ERROR(write_varint(header.size, out));
   ZQ_RETURN_IF_ERROR(write_varint(header.part_size, out));
   ZQ_RETURN_IF_ERROR(write_varint(header.parts_count, out));
@@ -182,8 +180,7 @@ Status write_dmp_header(const DMPHeader& header, Bytes& out) {
   write_u16be(kDmpKind, out);
   out.push_back(header.schema_kind);
   ZQ_RETURN_IF_ERROR(write_varint_prefixed(as_bytes(header.schema_name), out));
-  ZQ_RETURN_IF_ERROR(write_varint(header.version, out));
-  return write_compression_byte(header.compression_info, out);
+  return write_version_and_compression(header.version, header.compression_info, out);
 }
 
 }  // namespace zq

@@ -12,6 +12,7 @@
 #include "common/bytes.h"
 #include "common/result.h"
 #include "container/compression_info.h"
+#include "serialization/msgpack.h"
 #include "serialization/value.h"
 #include "tables/interpreter_type.h"
 
@@ -95,5 +96,11 @@ Result<Bytes> encode_fat_manifest(const FATManifestContainer& container);
 Result<Bytes> encode_dmp(const DMPContainer& container);
 // Encodes whichever record `container` holds.
 Result<Bytes> encode_container(const Container& container);
+
+// The STP and DMP encoders into a scratch output, for a caller that copies the bytes once into
+// memory of its own; same bytes and errors as encode_stp and encode_dmp. On error `out` is to
+// be discarded.
+Status encode_stp_to(const STPContainer& container, ScratchOutput& out);
+Status encode_dmp_to(const DMPContainer& container, ScratchOutput& out);
 
 }  // namespace zq

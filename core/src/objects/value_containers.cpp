@@ -10,46 +10,51 @@ namespace {
 
 constexpr WireError kBadPayload = WireError::invalid("bad msgpack payload");
 
-// The body must be exactly one value.
-Result<Value> decode_value_body(ByteView body) {
+// The body after a header of `header_len` bytes, decompressed as `info` says; it must be
+// exactly one value.
+Result<Value> decode_value_body(ByteView data, std::size_t header_len, const CompressionInfo& info) {
+  ZQ_ASSIGN_OR_RETURN(const internal::ContainerBody body, internal::read_container_body(data, header_len, info));
   std::size_t position = 0;
-  auto value = decode_value(body, position, /*ext_as_bytes=*/true);
-  if (!value.ok() || position != body.size()) return kBadPayload;
+  auto value = decode_value(body.view, position, /*ext_as_bytes=*/true);
+  if (!value.ok() || position != body.view.size()) return kBadPayload;
   return std::move(value).value();
 }
 
 // Shared by STP and DMP. `write_header(info, out)` appends the kind's header with that setting.
-// A compressed value goes through the thread's scratch buffer and then zstd; a plain one is
+// A compressed value goes through the thread's encode buffer and then zstd; a plain one is
 // encoded straight after the header.
 template <class WriteHeader>
-Result<Bytes> encode_value_container(const Value& payload, const std::optional<CompressionInfo>& setting,
-                                     std::size_t plain_capacity, std::size_t header_room, WriteHeader write_header) {
-  Bytes out;
+Status encode_value_container(const Value& payload, const std::optional<CompressionInfo>& setting,
+                              ScratchOutput& out, WriteHeader write_header) {
   if (setting && setting->compressed != 0) {
     auto encoded = encode_value_to_bytes(payload);
     if (!encoded.ok()) return kBadPayload;
     ZQ_ASSIGN_OR_RETURN(CompressedBody body, compress_payload(*encoded, *setting));
-    out.reserve(body.view.size() + header_room);
-    ZQ_RETURN_IF_ERROR(write_header(*setting, out));
-    append(out, body.view);
-    return out;
+    ZQ_RETURN_IF_ERROR(write_header(*setting, out.bytes()));
+    append(out.bytes(), body.view);
+    return {};
   }
   CompressionInfo plain = setting.value_or(CompressionInfo{});
   plain.compressed = 0;
-  out.reserve(plain_capacity);
-  ZQ_RETURN_IF_ERROR(write_header(plain, out));
-  if (!encode_value(payload, out).ok()) return kBadPayload;
-  return out;
+  ZQ_RETURN_IF_ERROR(write_header(plain, out.bytes()));
+  if (!out.encode(payload).ok()) return kBadPayload;
+  return {};
+}
+
+// The output as a new byte string of exactly its size.
+Result<Bytes> take_bytes(const Status& status, const ScratchOutput& out) {
+  if (!status.ok()) return status.error();
+  Bytes bytes(out.size());
+  out.copy_to(bytes.data());
+  return bytes;
 }
 
 }  // namespace
 
 Result<STPContainer> decode_stp(ByteView data) {
   ZQ_ASSIGN_OR_RETURN(const STPHeader header, parse_stp_header(data));
-  ZQ_ASSIGN_OR_RETURN(const internal::ContainerBody body,
-                      internal::read_container_body(data, header.header_len, header.compression_info));
   STPContainer container;
-  ZQ_ASSIGN_OR_RETURN(container.payload, decode_value_body(body.view));
+  ZQ_ASSIGN_OR_RETURN(container.payload, decode_value_body(data, header.header_len, header.compression_info));
   container.version = header.version;
   container.compression_info = header.compression_info;
   return container;
@@ -57,10 +62,8 @@ Result<STPContainer> decode_stp(ByteView data) {
 
 Result<DMPContainer> decode_dmp(ByteView data) {
   ZQ_ASSIGN_OR_RETURN(const DMPHeader header, parse_dmp_header(data));
-  ZQ_ASSIGN_OR_RETURN(const internal::ContainerBody body,
-                      internal::read_container_body(data, header.header_len, header.compression_info));
   DMPContainer container;
-  ZQ_ASSIGN_OR_RETURN(container.payload, decode_value_body(body.view));
+  ZQ_ASSIGN_OR_RETURN(container.payload, decode_value_body(data, header.header_len, header.compression_info));
   container.schema_name = std::string(header.schema_name);
   container.version = header.version;
   container.compression_info = header.compression_info;
@@ -68,20 +71,29 @@ Result<DMPContainer> decode_dmp(ByteView data) {
   return container;
 }
 
-Result<Bytes> encode_stp(const STPContainer& container) {
-  return encode_value_container(container.payload, container.compression_info, 64, 8,
-                                [&](const CompressionInfo& info, Bytes& out) {
-                                  return write_stp_header(STPHeader{container.version, info, 0}, out);
+Status encode_stp_to(const STPContainer& container, ScratchOutput& out) {
+  return encode_value_container(container.payload, container.compression_info, out,
+                                [&](const CompressionInfo& info, Bytes& header) {
+                                  return write_stp_header(STPHeader{container.version, info, 0}, header);
                                 });
 }
 
-Result<Bytes> encode_dmp(const DMPContainer& container) {
+Status encode_dmp_to(const DMPContainer& container, ScratchOutput& out) {
   return encode_value_container(
-      container.payload, container.compression_info, 64 + container.schema_name.size(),
-      16 + container.schema_name.size(), [&](const CompressionInfo& info, Bytes& out) {
+      container.payload, container.compression_info, out, [&](const CompressionInfo& info, Bytes& header) {
         return write_dmp_header(DMPHeader{container.schema_kind, container.schema_name, container.version, info, 0},
-                                out);
+                                header);
       });
+}
+
+Result<Bytes> encode_stp(const STPContainer& container) {
+  ScratchOutput out;
+  return take_bytes(encode_stp_to(container, out), out);
+}
+
+Result<Bytes> encode_dmp(const DMPContainer& container) {
+  ScratchOutput out;
+  return take_bytes(encode_dmp_to(container, out), out);
 }
 
 }  // namespace zq

@@ -5,68 +5,16 @@
 #include <algorithm>
 #include <cstring>
 
-#include "serialization/big_endian.h"
 #include "serialization/msgpack.h"
 #include "serialization/msgpack_markers.h"
+#include "serialization/msgpack_writer.h"
 
 namespace zq {
 namespace {
 
-constexpr std::uint64_t kMaxLength = 0xffffffffu;
 constexpr std::int64_t kMaxUpdatedNs = (std::int64_t{1} << 62) - 1;
 // The shortest frame on the wire: 95 00 a0 c4 20 <32 bytes> 00 c0.
 constexpr std::size_t kMinFrameSize = 39;
-
-// Appends a marker and a big-endian number of type T.
-template <class T>
-void put(Bytes& out, std::uint8_t marker, std::uint64_t value) {
-  const std::size_t at = out.size();
-  out.resize(at + 1 + sizeof(T));
-  out[at] = marker;
-  store_be<T>(out.data() + at + 1, static_cast<T>(value));
-}
-
-void put_uint(Bytes& out, std::uint64_t value) {
-  if (value <= mp::kPositiveFixIntMax) {
-    out.push_back(static_cast<std::uint8_t>(value));
-  } else if (value <= 0xff) {
-    put<std::uint8_t>(out, mp::kUInt8, value);
-  } else if (value <= 0xffff) {
-    put<std::uint16_t>(out, mp::kUInt16, value);
-  } else if (value <= 0xffffffff) {
-    put<std::uint32_t>(out, mp::kUInt32, value);
-  } else {
-    put<std::uint64_t>(out, mp::kUInt64, value);
-  }
-}
-
-// `text` is at most kMaxLength bytes.
-void put_str(Bytes& out, std::string_view text) {
-  const std::size_t n = text.size();
-  if (n < 32) {
-    out.push_back(static_cast<std::uint8_t>(mp::kFixStr | n));
-  } else if (n <= 0xff) {
-    put<std::uint8_t>(out, mp::kStr8, n);
-  } else if (n <= 0xffff) {
-    put<std::uint16_t>(out, mp::kStr16, n);
-  } else {
-    put<std::uint32_t>(out, mp::kStr32, n);
-  }
-  append(out, as_bytes(text));
-}
-
-// `bytes` is at most kMaxLength bytes.
-void put_bin(Bytes& out, ByteView bytes) {
-  const std::size_t n = bytes.size();
-  if (n <= 0xff) {
-    put<std::uint8_t>(out, mp::kBin8, n);
-  } else if (n <= 0xffff) {
-    put<std::uint16_t>(out, mp::kBin16, n);
-  } else {
-    put<std::uint32_t>(out, mp::kBin32, n);
-  }
-  append(out, bytes);
-}
 
 // Turns one decoded value into a frame, moving its name and payload out of the value.
 Result<VFSDFrame> frame_from_value(Value& value) {
@@ -113,16 +61,16 @@ Result<Bytes> encode_vfsd_frames(const std::vector<VFSDFrame>& frames) {
   Bytes out;
   out.reserve(capacity);
   for (const VFSDFrame& frame : frames) {
-    if (frame.name.size() > kMaxLength) return WireError::invalid("vfsd frame name");
-    if (frame.payload && frame.payload->size() > kMaxLength) return WireError::invalid("vfsd frame payload");
+    if (frame.name.size() > mp::kMaxLength) return WireError::invalid("vfsd frame name");
+    if (frame.payload && frame.payload->size() > mp::kMaxLength) return WireError::invalid("vfsd frame payload");
     out.push_back(mp::kFixArray | 5);
-    put_uint(out, frame.type);
-    put_str(out, frame.name);
-    put_bin(out, frame.abs_id);
+    mp::append_uint(out, frame.type);
+    mp::append_str(out, frame.name);
+    mp::append_bin(out, frame.abs_id);
     // Not bounded here: a value above 2^62-1 is written as it is and refused when read.
-    put_uint(out, frame.updated_ns);
+    mp::append_uint(out, frame.updated_ns);
     if (frame.payload) {
-      put_bin(out, *frame.payload);
+      mp::append_bin(out, *frame.payload);
     } else {
       out.push_back(mp::kNil);
     }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "common/bytes.h"
 #include "common/result.h"
@@ -37,6 +38,52 @@ Result<void, SerializationError> encode_value(const Value& value, Bytes& out, st
 
 // Appends one map of `pairs` in order, keys and values encoded at depth 1.
 Result<void, SerializationError> encode_map_pairs(const Value::Map& pairs, Bytes& out);
+
+// Bytes built in the calling thread's reusable scratch buffer, for a caller that copies them
+// once into memory of its own. Byte strings of kGatherMin bytes or more inside an encoded value
+// are not copied into the buffer: copy_to() takes them from the value, which must outlive this
+// object. The buffer goes back to the thread when the object goes; one made while another is
+// alive on the same thread starts with a buffer of its own.
+class ScratchOutput {
+ public:
+  static constexpr std::size_t kGatherMin = 4096;
+  // `size` bytes at `data` that belong at offset `at` of the buffer's bytes.
+  struct Run {
+    std::size_t at;
+    const std::uint8_t* data;
+    std::size_t size;
+  };
+  // What a thread keeps between outputs.
+  struct Buffers {
+    Bytes bytes;
+    std::vector<Run> runs;
+  };
+
+  ScratchOutput();
+  ~ScratchOutput();
+  ScratchOutput(const ScratchOutput&) = delete;
+  ScratchOutput& operator=(const ScratchOutput&) = delete;
+
+  // The buffer itself, for writers that append to a Bytes (headers); what they append follows
+  // the output of the encodes before.
+  Bytes& bytes() { return buffers_.bytes; }
+
+  // Appends the MessagePack form of `value` as encode_value does at depth 0. On failure the
+  // output is to be discarded.
+  Result<void, SerializationError> encode(const Value& value);
+
+  // The length of the output, and the output itself written at `out`, which has room for it.
+  std::size_t size() const { return buffers_.bytes.size() + gathered_; }
+  void copy_to(std::uint8_t* out) const;
+
+ private:
+  friend Result<Bytes, SerializationError> encode_value_to_bytes(const Value& value);
+  explicit ScratchOutput(Buffers& slot);
+
+  Buffers& slot_;
+  Buffers buffers_;
+  std::size_t gathered_ = 0;
+};
 
 // A new byte string of exactly the MessagePack form of `value`, built in the calling thread's
 // reusable scratch buffer.

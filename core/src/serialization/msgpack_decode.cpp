@@ -2,13 +2,13 @@
 // an explicit stack and reading every item straight into its final place.
 #include <algorithm>
 #include <bit>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <new>
 
 #include "common/utf8.h"
 #include "serialization/big_endian.h"
-#include "serialization/byte_copy.h"
 #include "serialization/msgpack.h"
 #include "serialization/msgpack_markers.h"
 
@@ -30,21 +30,34 @@ struct Input {
 constexpr std::size_t kInlineFrames = 32;
 
 // An open container. Its list is sized ahead with Nil slots (the reservation, then growth
-// when the announced count goes beyond it), and items are read straight into the slots.
+// when the announced count goes beyond it), and items are read straight into the slots: an
+// array's items, or a map's keys and values in turn.
 struct Frame {
-  Value::Array* array;  // exactly one of array and map is set
-  Value::Map* map;
-  Value* next;  // array: the slot after the one being read, and the end of the sized part
-  Value* end;
-  ValuePair* pair;  // map: the pair being read, and the end of the sized part
-  ValuePair* pair_end;
-  bool in_value;          // map: the pair's key is read, its value is being read
+  Value* next;  // the slot after the one being read
+  Value* end;   // the end of the sized part
+  Value* container;
   std::uint64_t unsized;  // items (array) or pairs (map) announced beyond the sized part
 };
 
+// A map's pairs are its keys and values back to back, so that its slots are walked like an
+// array's: two Values per pair.
+static_assert(sizeof(ValuePair) == 2 * sizeof(Value) && offsetof(ValuePair, value) == sizeof(Value));
+
+ZQ_HOT Value* slots_of(Value::Array& list) { return list.data(); }
+ZQ_HOT Value* slots_of(Value::Map& list) { return &list.data()->key; }
+// The slot `n` places after `slot`, within one array or one map's pairs.
+ZQ_HOT Value* slot_after(Value* slot, std::size_t n) {
+  return std::launder(reinterpret_cast<Value*>(reinterpret_cast<char*>(slot) + n * sizeof(Value)));
+}
+// The end of `n` slots from `first`; never read through.
+ZQ_HOT Value* slots_end(Value* first, std::size_t n) {
+  return reinterpret_cast<Value*>(reinterpret_cast<char*>(first) + n * sizeof(Value));
+}
+
 // Every slot an item is read into is a fresh Nil, whose destructor does nothing, so the item
 // is built straight over it: no temporary Value and no reset of the old alternative. `make`
-// must not throw (anything that allocates is made before), so the slot always holds a value.
+// must not throw (anything that allocates is made before, or built with Value::emplace), so
+// the slot always holds a value.
 template <class Make>
 ZQ_HOT void build(Value& slot, Make make) {
   ::new (static_cast<void*>(&slot)) Value(make());
@@ -73,16 +86,18 @@ ZQ_HOT bool is_ascii(const std::uint8_t* p, std::size_t n) {
 }
 
 // Adds Nil slots to a full list: as many as it holds (at least one), never more than it still
-// announces, so that growth doubles and stays in step with the items actually read. Returns
-// the first new slot.
+// announces, so that growth doubles and stays in step with the items actually read. Points the
+// frame at the new slots.
 template <class List>
-typename List::value_type* grow(List& list, std::uint64_t& unsized) {
+void grow(List& list, Frame& frame) {
   const std::size_t held = list.size();
   const auto more =
-      static_cast<std::size_t>(std::min<std::uint64_t>(unsized, std::max<std::size_t>(held, 1)));
-  unsized -= more;
+      static_cast<std::size_t>(std::min<std::uint64_t>(frame.unsized, std::max<std::size_t>(held, 1)));
+  frame.unsized -= more;
   list.resize(held + more);
-  return list.data() + held;
+  constexpr std::size_t kSlotsPerItem = sizeof(typename List::value_type) / sizeof(Value);
+  frame.next = slot_after(slots_of(list), held * kSlotsPerItem);
+  frame.end = slots_end(slots_of(list), list.size() * kSlotsPerItem);
 }
 
 // The item behind an ext header: the timestamp extension, another negative type (an error),
@@ -116,7 +131,7 @@ bool read_ext(std::int8_t type, const std::uint8_t* data, std::size_t len, bool 
     error = SerializationError::NegativeExtType;
     return false;
   }
-  Bytes bytes = copy_to_bytes(data, len);
+  Bytes bytes(data, len);
   if (ext_as_bytes && ((type >= 17 && type <= 27) || type == 29)) {
     build(slot, [&] { return Value::bin(std::move(bytes)); });
   } else {
@@ -141,9 +156,15 @@ class Decoder {
   // failure.
   const std::uint8_t* run(Value& result) {
     Input in{begin_, end_};
+    // frames[0] stands for the result: it has no slots and no container, so finishing an item
+    // there ends the run; its nonzero `unsized` sends that test off the common path.
     Frame* frames = inline_frames_;
-    std::size_t depth = 0;
-    Frame* top = nullptr;  // frames[depth - 1]
+    frames[0] = {nullptr, nullptr, nullptr, 1};
+    Frame* top = frames;  // the innermost open container; its depth is top - frames
+    // top's cursor, kept in locals while its items are read: the items' own stores could
+    // otherwise alias the frame and force it to be reloaded.
+    Value* next = nullptr;
+    Value* end = nullptr;
     Value* slot = &result;
     for (;;) {
       if (in.p == in.end) return fail(SerializationError::UnexpectedEnd);
@@ -237,7 +258,7 @@ class Decoder {
           std::size_t len;
           if (!read_length(in, m - mp::kBin8, len)) return nullptr;
           if (in.left() < len) return fail(SerializationError::UnexpectedEnd);
-          Bytes bytes = copy_to_bytes(in.p, len);
+          Bytes bytes(in.p, len);
           build(*slot, [&] { return Value::bin(std::move(bytes)); });
           in.p += len;
           goto finished;
@@ -276,24 +297,37 @@ class Decoder {
         }
         goto finished;
       }
-      if (depth == kMaxDecodeContainers) return fail(SerializationError::DepthExceeded);
-      if (depth == kInlineFrames && frames == inline_frames_) frames = move_frames_to_heap();
-      top = &frames[depth++];
+      if (const auto depth = static_cast<std::size_t>(top - frames); depth == kInlineFrames) {
+        if (frames == inline_frames_) {
+          frames = move_frames_to_heap();
+          top = frames + kInlineFrames;
+        }
+      } else if (depth == kMaxDecodeContainers) {
+        return fail(SerializationError::DepthExceeded);
+      }
+      top->next = next;
+      top->end = end;
+      ++top;
       // At least the first item's slot; a count beyond the reservation grows as items arrive.
-      if (is_map) {
-        const std::size_t sized = std::max<std::size_t>(reservation(count, 2), 1);
-        Value::Map list(sized);
-        build(*slot, [&] { return Value::map(std::move(list)); });
-        Value::Map& m = slot->as_map();
-        *top = {nullptr, &m, nullptr, nullptr, m.data(), m.data() + sized, false, count - sized};
-        slot = &m.data()->key;
-      } else {
-        const std::size_t sized = std::max<std::size_t>(reservation(count, 1), 1);
-        Value::Array list(sized);
-        build(*slot, [&] { return Value::array(std::move(list)); });
-        Value::Array& a = slot->as_array();
-        *top = {&a, nullptr, a.data() + 1, a.data() + sized, nullptr, nullptr, false, count - sized};
-        slot = a.data();
+      {
+        std::size_t sized;
+        Value* first;
+        std::size_t slots;
+        if (is_map) {
+          sized = std::max<std::size_t>(reservation(count, 2), 1);
+          slot->emplace<Value::Kind::Map>(sized);
+          first = slots_of(slot->as_map());
+          slots = 2 * sized;
+        } else {
+          sized = std::max<std::size_t>(reservation(count, 1), 1);
+          slot->emplace<Value::Kind::Array>(sized);
+          first = slots_of(slot->as_array());
+          slots = sized;
+        }
+        next = slot_after(first, 1);
+        end = slots_end(first, slots);
+        *top = {next, end, slot, count - sized};
+        slot = first;
       }
       continue;
 
@@ -301,38 +335,26 @@ class Decoder {
       // The next slot of the innermost container; a container that has all its items is
       // itself a finished item of the one around it.
       for (;;) {
-        if (depth == 0) return in.p;
-        if (top->array != nullptr) {
-          if (top->next != top->end) {
-            slot = top->next++;
-            break;
-          }
-          if (top->unsized != 0) {
-            top->next = grow(*top->array, top->unsized);
-            top->end = top->array->data() + top->array->size();
-            slot = top->next++;
-            break;
-          }
-        } else {
-          if (!top->in_value) {
-            top->in_value = true;
-            slot = &top->pair->value;
-            break;
-          }
-          top->in_value = false;
-          if (++top->pair != top->pair_end) {
-            slot = &top->pair->key;
-            break;
-          }
-          if (top->unsized != 0) {
-            top->pair = grow(*top->map, top->unsized);
-            top->pair_end = top->map->data() + top->map->size();
-            slot = &top->pair->key;
-            break;
-          }
+        if (next != end) {
+          slot = next;
+          next = slot_after(slot, 1);
+          break;
         }
-        --depth;
-        top = depth != 0 ? &frames[depth - 1] : nullptr;
+        if (top->unsized != 0) {
+          if (top->container == nullptr) return in.p;
+          if (top->container->kind() == Value::Kind::Map) {
+            grow(top->container->as_map(), *top);
+          } else {
+            grow(top->container->as_array(), *top);
+          }
+          slot = top->next;
+          next = slot_after(slot, 1);
+          end = top->end;
+          break;
+        }
+        --top;
+        next = top->next;
+        end = top->end;
       }
     }
   }
@@ -392,8 +414,8 @@ class Decoder {
       return fail(SerializationError::InvalidUtf8), false;
     }
     // Copied once, into the string the slot holds (a short text lands in its inline buffer).
-    build(slot, [] { return Value::str(std::string()); });
-    slot.as_str().append(reinterpret_cast<const char*>(in.p), len);
+    const auto* text = reinterpret_cast<const char*>(in.p);
+    slot.emplace<Value::Kind::Str>(text, len);
     in.p += len;
     return true;
   }
@@ -419,8 +441,8 @@ class Decoder {
   }
 
   Frame* move_frames_to_heap() {
-    heap_frames_.reset(new Frame[kMaxDecodeContainers]);
-    std::copy(inline_frames_, inline_frames_ + kInlineFrames, heap_frames_.get());
+    heap_frames_.reset(new Frame[kMaxDecodeContainers + 1]);
+    std::copy(inline_frames_, inline_frames_ + kInlineFrames + 1, heap_frames_.get());
     return heap_frames_.get();
   }
 
@@ -429,7 +451,7 @@ class Decoder {
   const bool ext_as_bytes_;
   std::size_t reserve_budget_;
   SerializationError error_ = SerializationError::UnexpectedEnd;
-  Frame inline_frames_[kInlineFrames];
+  Frame inline_frames_[kInlineFrames + 1];
   std::unique_ptr<Frame[]> heap_frames_;
 };
 

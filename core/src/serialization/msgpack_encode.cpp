@@ -1,218 +1,228 @@
 // MessagePack encoder: writes a Value in the smallest form of each item, appending to a byte
-// buffer, plus the per-thread scratch buffer behind encode_value_to_bytes.
+// buffer, plus the per-thread scratch buffer behind ScratchOutput and encode_value_to_bytes.
 #include <algorithm>
 #include <bit>
 #include <cstring>
 #include <utility>
 
-#include "serialization/big_endian.h"
-#include "serialization/byte_copy.h"
 #include "serialization/msgpack.h"
 #include "serialization/msgpack_markers.h"
+#include "serialization/msgpack_writer.h"
+
+// The per-item steps are forced inline so that the cursor stays in a register.
+#define ZQ_HOT [[gnu::always_inline]] inline
 
 namespace zq {
 namespace {
 
-constexpr std::uint64_t kMaxLength = 0xffffffffu;
+using mp::kMaxLength;
+using mp::put;
+using mp::put_bin_header;
+using mp::put_int;
+using mp::put_length16;
+using mp::put_length8;
+using mp::put_str_header;
+using mp::put_uint;
+
 // The largest secs of the 4- and 8-byte timestamp forms (34 bits).
 constexpr std::uint64_t kMaxTimestampSecs34 = (std::uint64_t{1} << 34) - 1;
 constexpr std::uint32_t kMaxNanos = 999999999;
 // The 12-byte timestamp form: c7 0c ff, 4 bytes of nanos, 8 bytes of secs.
 constexpr std::size_t kTimestamp96Size = 15;
+// Room for any number and for any header.
+constexpr std::size_t kMaxNumberSize = 9;
+constexpr std::size_t kMaxHeaderSize = 6;
 
-// Appends to `out` through a raw cursor. The vector is kept sized to its capacity while
-// writing (Bytes never zero-fills) and trimmed to what was written when the writer goes.
-class Writer {
- public:
-  explicit Writer(Bytes& out) : out_(out), pos_(out.size()) {
-    out_.resize(out_.capacity());
-    base_ = out_.data();
-    cap_ = out_.size();
+// Copies `n` bytes for short texts with a few fixed-size moves instead of a call to memcpy.
+ZQ_HOT void copy_short(std::uint8_t* dst, const void* src, std::size_t n) {
+  const auto* s = static_cast<const std::uint8_t*>(src);
+  if (n >= 8) {
+    if (n <= 16) {
+      std::memcpy(dst, s, 8);
+      std::memcpy(dst + n - 8, s + n - 8, 8);
+      return;
+    }
+    std::memcpy(dst, s, n);
+    return;
   }
-  ~Writer() { out_.resize(pos_); }
-  Writer(const Writer&) = delete;
-  Writer& operator=(const Writer&) = delete;
-
-  // A cursor with room for `n` bytes; commit() says how many were used.
-  std::uint8_t* room(std::size_t n) {
-    if (cap_ - pos_ < n) grow(n);
-    return base_ + pos_;
+  if (n >= 4) {
+    std::memcpy(dst, s, 4);
+    std::memcpy(dst + n - 4, s + n - 4, 4);
+    return;
   }
-  void commit(std::size_t n) { pos_ += n; }
-
- private:
-  // Moves the written bytes into a buffer at least twice as large, with one memcpy (growing
-  // Bytes in place would copy them through its allocator byte by byte).
-  void grow(std::size_t n) {
-    Bytes bigger;
-    bigger.resize(std::max({pos_ + n, 2 * cap_, std::size_t{256}}));
-    if (pos_ != 0) std::memcpy(bigger.data(), base_, pos_);
-    out_.swap(bigger);
-    base_ = out_.data();
-    cap_ = out_.size();
+  if (n != 0) {
+    dst[0] = s[0];
+    dst[n / 2] = s[n / 2];
+    dst[n - 1] = s[n - 1];
   }
+}
 
-  Bytes& out_;
-  std::uint8_t* base_;
-  std::size_t pos_;
-  std::size_t cap_;
+// The write position and the end of the room written so far, passed and returned by value so
+// that both stay in registers: kept in memory, they would be reloaded after every byte stored,
+// which may alias them. A null `p` means the encode failed.
+struct Cursor {
+  std::uint8_t* p;
+  std::uint8_t* end;
 };
 
-// Writes a marker and a big-endian number of type T; returns the bytes used.
-template <class T>
-inline std::size_t put(std::uint8_t* p, std::uint8_t marker, T v) {
-  p[0] = marker;
-  store_be<T>(p + 1, v);
-  return 1 + sizeof(T);
-}
-
-inline std::size_t put_uint(std::uint8_t* p, std::uint64_t u) {
-  if (u <= mp::kPositiveFixIntMax) {
-    p[0] = static_cast<std::uint8_t>(u);
-    return 1;
-  }
-  if (u <= 0xff) return put<std::uint8_t>(p, mp::kUInt8, static_cast<std::uint8_t>(u));
-  if (u <= 0xffff) return put<std::uint16_t>(p, mp::kUInt16, static_cast<std::uint16_t>(u));
-  if (u <= 0xffffffff) return put<std::uint32_t>(p, mp::kUInt32, static_cast<std::uint32_t>(u));
-  return put<std::uint64_t>(p, mp::kUInt64, u);
-}
-
-inline std::size_t put_int(std::uint8_t* p, std::int64_t i) {
-  if (i >= 0) return put_uint(p, static_cast<std::uint64_t>(i));
-  if (i >= -32) {
-    p[0] = static_cast<std::uint8_t>(i);
-    return 1;
-  }
-  if (i >= -128) return put<std::uint8_t>(p, mp::kInt8, static_cast<std::uint8_t>(i));
-  if (i >= -32768) return put<std::uint16_t>(p, mp::kInt16, static_cast<std::uint16_t>(i));
-  if (i >= -2147483648LL) return put<std::uint32_t>(p, mp::kInt32, static_cast<std::uint32_t>(i));
-  return put<std::uint64_t>(p, mp::kInt64, static_cast<std::uint64_t>(i));
-}
-
-// A header with a length or count in 2 or 4 bytes; `len` has been checked against kMaxLength.
-inline std::size_t put_length16(std::uint8_t* p, std::uint64_t len, std::uint8_t marker16,
-                                std::uint8_t marker32) {
-  if (len <= 0xffff) return put<std::uint16_t>(p, marker16, static_cast<std::uint16_t>(len));
-  return put<std::uint32_t>(p, marker32, static_cast<std::uint32_t>(len));
-}
-
-// A header with a length in 1, 2 or 4 bytes.
-inline std::size_t put_length8(std::uint8_t* p, std::uint64_t len, std::uint8_t marker8,
-                               std::uint8_t marker16, std::uint8_t marker32) {
-  if (len <= 0xff) return put<std::uint8_t>(p, marker8, static_cast<std::uint8_t>(len));
-  return put_length16(p, len, marker16, marker32);
-}
-
+// Writes items at a Cursor into `out`, which is kept sized to its capacity while writing (Bytes
+// never zero-fills) and trimmed to what was written by finish(). Each step takes the cursor and
+// returns it advanced, or null after recording the error.
+//
+// With `runs`, byte strings of kGatherMin bytes or more are not copied: their place in the
+// output is recorded instead, for ScratchOutput::copy_to.
 class Encoder {
  public:
-  explicit Encoder(Bytes& out) : w_(out) {}
+  Encoder(Bytes& out, std::vector<ScratchOutput::Run>* runs) : out_(out), runs_(runs) {
+    const std::size_t used = out.size();
+    out.resize(out.capacity());
+    start_ = {out.data() + used, out.data() + out.size()};
+  }
+  Encoder(const Encoder&) = delete;
+  Encoder& operator=(const Encoder&) = delete;
 
+  Cursor start() const { return start_; }
   SerializationError error() const { return error_; }
 
-  bool value(const Value& v, std::size_t depth) {
+  // Trims the output to the cursor, or to the end of what was written before a failure; false
+  // after a failure.
+  bool finish(Cursor c) {
+    out_.resize(static_cast<std::size_t>((c.p != nullptr ? c.p : failed_at_) - out_.data()));
+    return c.p != nullptr;
+  }
+
+  // One item; the kinds of most items are written here, containers and the rare kinds by
+  // value_slow().
+  ZQ_HOT Cursor value(const Value& v, std::size_t depth, Cursor c) {
     switch (v.kind()) {
       case Value::Kind::Nil:
-        *w_.room(1) = mp::kNil;
-        w_.commit(1);
-        return true;
+        c = room(c, 1);
+        *c.p = mp::kNil;
+        return advance(c, 1);
       case Value::Kind::Bool:
-        *w_.room(1) = v.as_bool() ? mp::kTrue : mp::kFalse;
-        w_.commit(1);
-        return true;
+        c = room(c, 1);
+        *c.p = v.as_bool() ? mp::kTrue : mp::kFalse;
+        return advance(c, 1);
       case Value::Kind::Int:
-        w_.commit(put_int(w_.room(9), v.as_int()));
-        return true;
+        c = room(c, kMaxNumberSize);
+        return advance(c, put_int(c.p, v.as_int()));
       case Value::Kind::UInt:
-        w_.commit(put_uint(w_.room(9), v.as_uint()));
-        return true;
+        c = room(c, kMaxNumberSize);
+        return advance(c, put_uint(c.p, v.as_uint()));
       case Value::Kind::Float:
-        w_.commit(
-            put<std::uint64_t>(w_.room(9), mp::kFloat64, std::bit_cast<std::uint64_t>(v.as_float())));
-        return true;
+        c = room(c, kMaxNumberSize);
+        return advance(c, put<std::uint64_t>(c.p, mp::kFloat64, std::bit_cast<std::uint64_t>(v.as_float())));
       case Value::Kind::Str:
-        return str(v.as_str());
+        return str(v.as_str(), c);
       case Value::Kind::Bin:
-        return bin(v.as_bin());
-      case Value::Kind::Array:
-        return array(v.as_array(), depth);
-      case Value::Kind::Map:
-        return map(v.as_map(), depth);
-      case Value::Kind::Timestamp:
-        return timestamp(v.as_timestamp());
-      case Value::Kind::Ext:
-        return ext(v.as_ext());
+        return bin(v.as_bin(), c);
+      default:
+        return value_slow(v, depth, c);
     }
-    return fail(SerializationError::NotEncodable);
   }
 
   // A map's header and pairs; its keys and values sit at `depth` + 1.
-  bool map(const Value::Map& m, std::size_t depth) {
-    if (depth >= kMaxEncodeDepth) return fail(SerializationError::DepthExceeded);
-    if (m.size() > kMaxLength) return fail(SerializationError::NotEncodable);
-    std::uint8_t* p = w_.room(5);
-    if (m.size() < 16) {
-      p[0] = static_cast<std::uint8_t>(mp::kFixMap | m.size());
-      w_.commit(1);
-    } else {
-      w_.commit(put_length16(p, m.size(), mp::kMap16, mp::kMap32));
-    }
+  Cursor map(const Value::Map& m, std::size_t depth, Cursor c) {
+    if (depth >= kMaxEncodeDepth) return fail(SerializationError::DepthExceeded, c);
+    if (m.size() > kMaxLength) return fail(SerializationError::NotEncodable, c);
+    c = container_header(m.size(), mp::kFixMap, mp::kMap16, mp::kMap32, c);
     for (const ValuePair& pair : m) {
-      if (!value(pair.key, depth + 1) || !value(pair.value, depth + 1)) return false;
+      c = value(pair.key, depth + 1, c);
+      if (c.p == nullptr) return c;
+      c = value(pair.value, depth + 1, c);
+      if (c.p == nullptr) return c;
     }
-    return true;
+    return c;
   }
 
  private:
-  bool fail(SerializationError e) {
+  static ZQ_HOT Cursor advance(Cursor c, std::size_t n) { return {c.p + n, c.end}; }
+
+  // The cursor with room for `n` bytes.
+  ZQ_HOT Cursor room(Cursor c, std::size_t n) {
+    if (static_cast<std::size_t>(c.end - c.p) < n) return grow(c.p, n);
+    return c;
+  }
+
+  // Moves the written bytes into a buffer at least twice as large; returns the cursor there.
+  [[gnu::noinline]] Cursor grow(std::uint8_t* p, std::size_t n) {
+    const auto used = static_cast<std::size_t>(p - out_.data());
+    out_.resize(used);
+    out_.reserve(std::max({used + n, 2 * out_.capacity(), std::size_t{256}}));
+    out_.resize(out_.capacity());
+    return {out_.data() + used, out_.data() + out_.size()};
+  }
+
+  Cursor fail(SerializationError e, Cursor c) {
     error_ = e;
-    return false;
+    failed_at_ = c.p;
+    return {nullptr, nullptr};
   }
 
-  bool str(const std::string& s) {
-    const std::size_t len = s.size();
-    if (len > kMaxLength) return fail(SerializationError::NotEncodable);
-    std::uint8_t* p = w_.room(5 + len);
-    std::size_t header;
-    if (len < 32) {
-      p[0] = static_cast<std::uint8_t>(mp::kFixStr | len);
-      header = 1;
-    } else {
-      header = put_length8(p, len, mp::kStr8, mp::kStr16, mp::kStr32);
+  ZQ_HOT Cursor container_header(std::size_t count, std::uint8_t fix_marker, std::uint8_t marker16,
+                                 std::uint8_t marker32, Cursor c) {
+    c = room(c, kMaxHeaderSize);
+    if (count < 16) {
+      *c.p = static_cast<std::uint8_t>(fix_marker | count);
+      return advance(c, 1);
     }
-    if (len != 0) std::memcpy(p + header, s.data(), len);
-    w_.commit(header + len);
-    return true;
+    return advance(c, put_length16(c.p, count, marker16, marker32));
   }
 
-  bool bin(const Bytes& b) {
-    const std::size_t len = b.size();
-    if (len > kMaxLength) return fail(SerializationError::NotEncodable);
-    std::uint8_t* p = w_.room(5 + len);
-    const std::size_t header = put_length8(p, len, mp::kBin8, mp::kBin16, mp::kBin32);
-    if (len != 0) std::memcpy(p + header, b.data(), len);
-    w_.commit(header + len);
-    return true;
+  // The header that `put_header` writes, then `len` bytes of `data`.
+  template <class PutHeader>
+  ZQ_HOT Cursor bytes_item(const void* data, std::size_t len, Cursor c, PutHeader put_header) {
+    if (len > kMaxLength) return fail(SerializationError::NotEncodable, c);
+    if (runs_ != nullptr && len >= ScratchOutput::kGatherMin) return gathered(data, len, c, put_header);
+    c = room(c, kMaxHeaderSize + len);
+    c = advance(c, put_header(c.p, len));
+    copy_short(c.p, data, len);
+    return advance(c, len);
   }
 
-  bool array(const Value::Array& a, std::size_t depth) {
-    if (depth >= kMaxEncodeDepth) return fail(SerializationError::DepthExceeded);
-    if (a.size() > kMaxLength) return fail(SerializationError::NotEncodable);
-    std::uint8_t* p = w_.room(5);
-    if (a.size() < 16) {
-      p[0] = static_cast<std::uint8_t>(mp::kFixArray | a.size());
-      w_.commit(1);
-    } else {
-      w_.commit(put_length16(p, a.size(), mp::kArray16, mp::kArray32));
+  // The header, and a note that `len` bytes of `data` follow it.
+  template <class PutHeader>
+  [[gnu::noinline]] Cursor gathered(const void* data, std::size_t len, Cursor c, PutHeader put_header) {
+    c = room(c, kMaxHeaderSize);
+    c = advance(c, put_header(c.p, len));
+    runs_->push_back({static_cast<std::size_t>(c.p - out_.data()), static_cast<const std::uint8_t*>(data), len});
+    return c;
+  }
+
+  ZQ_HOT Cursor str(const std::string& s, Cursor c) { return bytes_item(s.data(), s.size(), c, put_str_header); }
+
+  ZQ_HOT Cursor bin(const Bytes& b, Cursor c) { return bytes_item(b.data(), b.size(), c, put_bin_header); }
+
+  [[gnu::noinline]] Cursor value_slow(const Value& v, std::size_t depth, Cursor c) {
+    switch (v.kind()) {
+      case Value::Kind::Array:
+        return array(v.as_array(), depth, c);
+      case Value::Kind::Map:
+        return map(v.as_map(), depth, c);
+      case Value::Kind::Timestamp:
+        return timestamp(v.as_timestamp(), c);
+      case Value::Kind::Ext:
+        return ext(v.as_ext(), c);
+      default:
+        return fail(SerializationError::NotEncodable, c);
     }
+  }
+
+  Cursor array(const Value::Array& a, std::size_t depth, Cursor c) {
+    if (depth >= kMaxEncodeDepth) return fail(SerializationError::DepthExceeded, c);
+    if (a.size() > kMaxLength) return fail(SerializationError::NotEncodable, c);
+    c = container_header(a.size(), mp::kFixArray, mp::kArray16, mp::kArray32, c);
     for (const Value& item : a) {
-      if (!value(item, depth + 1)) return false;
+      c = value(item, depth + 1, c);
+      if (c.p == nullptr) return c;
     }
-    return true;
+    return c;
   }
 
-  bool timestamp(const Timestamp& t) {
-    if (t.nanos > kMaxNanos) return fail(SerializationError::NotEncodable);
-    std::uint8_t* p = w_.room(kTimestamp96Size);
+  Cursor timestamp(const Timestamp& t, Cursor c) {
+    if (t.nanos > kMaxNanos) return fail(SerializationError::NotEncodable, c);
+    c = room(c, kTimestamp96Size);
+    std::uint8_t* p = c.p;
     const auto secs = static_cast<std::uint64_t>(t.secs);
     if (secs > kMaxTimestampSecs34) {  // every negative secs lands here too
       p[0] = mp::kExt8;
@@ -220,76 +230,105 @@ class Encoder {
       p[2] = static_cast<std::uint8_t>(mp::kTimestampType);
       store_be<std::uint32_t>(p + 3, t.nanos);
       store_be<std::uint64_t>(p + 7, secs);
-      w_.commit(kTimestamp96Size);
-      return true;
+      return advance(c, kTimestamp96Size);
     }
     const std::uint64_t packed = (std::uint64_t{t.nanos} << 34) | secs;
     if (packed >> 32 != 0) {
       p[0] = mp::kFixExt8;
       p[1] = static_cast<std::uint8_t>(mp::kTimestampType);
       store_be<std::uint64_t>(p + 2, packed);
-      w_.commit(10);
-    } else {
-      p[0] = mp::kFixExt4;
-      p[1] = static_cast<std::uint8_t>(mp::kTimestampType);
-      store_be<std::uint32_t>(p + 2, static_cast<std::uint32_t>(secs));
-      w_.commit(6);
+      return advance(c, 10);
     }
-    return true;
+    p[0] = mp::kFixExt4;
+    p[1] = static_cast<std::uint8_t>(mp::kTimestampType);
+    store_be<std::uint32_t>(p + 2, static_cast<std::uint32_t>(secs));
+    return advance(c, 6);
   }
 
-  bool ext(const Ext& e) {
-    if (e.type < 0) return fail(SerializationError::NotEncodable);
-    const std::size_t len = e.data.size();
-    if (len > kMaxLength) return fail(SerializationError::NotEncodable);
-    std::uint8_t* p = w_.room(6 + len);
-    std::size_t header;
-    switch (len) {
-      case 1: p[0] = mp::kFixExt1; header = 1; break;
-      case 2: p[0] = mp::kFixExt2; header = 1; break;
-      case 4: p[0] = mp::kFixExt4; header = 1; break;
-      case 8: p[0] = mp::kFixExt8; header = 1; break;
-      case 16: p[0] = mp::kFixExt16; header = 1; break;
-      default: header = put_length8(p, len, mp::kExt8, mp::kExt16, mp::kExt32); break;
-    }
-    p[header++] = static_cast<std::uint8_t>(e.type);
-    if (len != 0) std::memcpy(p + header, e.data.data(), len);
-    w_.commit(header + len);
-    return true;
+  Cursor ext(const Ext& e, Cursor c) {
+    if (e.type < 0) return fail(SerializationError::NotEncodable, c);
+    return bytes_item(e.data.data(), e.data.size(), c, [&](std::uint8_t* h, std::size_t len) {
+      std::size_t header;
+      switch (len) {
+        case 1: h[0] = mp::kFixExt1; header = 1; break;
+        case 2: h[0] = mp::kFixExt2; header = 1; break;
+        case 4: h[0] = mp::kFixExt4; header = 1; break;
+        case 8: h[0] = mp::kFixExt8; header = 1; break;
+        case 16: h[0] = mp::kFixExt16; header = 1; break;
+        default: header = put_length8(h, len, mp::kExt8, mp::kExt16, mp::kExt32); break;
+      }
+      h[header] = static_cast<std::uint8_t>(e.type);
+      return header + 1;
+    });
   }
 
-  Writer w_;
+  Bytes& out_;
+  std::vector<ScratchOutput::Run>* const runs_;
+  Cursor start_;
+  std::uint8_t* failed_at_ = nullptr;
   SerializationError error_ = SerializationError::NotEncodable;
 };
 
-// Grown by encode_value_to_bytes and never shrunk, so that repeated encodes on one thread
-// reuse one allocation; freed when the thread ends.
-thread_local Bytes thread_encode_buffer;
+// Each thread keeps two sets of scratch buffers, grown and never shrunk, so that repeated
+// encodes on one thread reuse their allocations; freed when the thread ends. The one behind
+// encode_value_to_bytes is apart from the one of caller-made outputs, so that the body of a
+// compressed container, encoded while the container's output is being built, finds its own
+// buffer warm.
+thread_local ScratchOutput::Buffers thread_encode_buffer;
+thread_local ScratchOutput::Buffers thread_output_buffer;
 
 }  // namespace
 
 Result<void, SerializationError> encode_value(const Value& value, Bytes& out, std::size_t depth) {
-  Encoder encoder(out);
-  if (!encoder.value(value, depth)) return encoder.error();
+  Encoder encoder(out, nullptr);
+  if (!encoder.finish(encoder.value(value, depth, encoder.start()))) return encoder.error();
   return {};
 }
 
 Result<void, SerializationError> encode_map_pairs(const Value::Map& pairs, Bytes& out) {
-  Encoder encoder(out);
-  if (!encoder.map(pairs, 0)) return encoder.error();
+  Encoder encoder(out, nullptr);
+  if (!encoder.finish(encoder.map(pairs, 0, encoder.start()))) return encoder.error();
   return {};
 }
 
+ScratchOutput::ScratchOutput() : ScratchOutput(thread_output_buffer) {}
+
+// The buffers are taken out of their slot for the output's life and put back on every path.
+ScratchOutput::ScratchOutput(Buffers& slot) : slot_(slot), buffers_(std::move(slot)) {
+  buffers_.bytes.clear();
+  buffers_.runs.clear();
+}
+
+ScratchOutput::~ScratchOutput() { slot_ = std::move(buffers_); }
+
+Result<void, SerializationError> ScratchOutput::encode(const Value& value) {
+  const std::size_t runs_before = buffers_.runs.size();
+  Encoder encoder(buffers_.bytes, &buffers_.runs);
+  if (!encoder.finish(encoder.value(value, 0, encoder.start()))) return encoder.error();
+  for (std::size_t i = runs_before; i < buffers_.runs.size(); ++i) gathered_ += buffers_.runs[i].size;
+  return {};
+}
+
+void ScratchOutput::copy_to(std::uint8_t* out) const {
+  const Bytes& bytes = buffers_.bytes;
+  std::size_t from = 0;
+  for (const Run& run : buffers_.runs) {
+    // Runs are noted in order, each after the header written before it.
+    std::memcpy(out, bytes.data() + from, run.at - from);
+    out += run.at - from;
+    std::memcpy(out, run.data, run.size);
+    out += run.size;
+    from = run.at;
+  }
+  if (bytes.size() != from) std::memcpy(out, bytes.data() + from, bytes.size() - from);
+}
+
 Result<Bytes, SerializationError> encode_value_to_bytes(const Value& value) {
-  // The buffer is taken out of its slot for the call and put back on every path, even when
-  // the copy below fails to allocate.
-  struct Loan {
-    Bytes buffer = std::exchange(thread_encode_buffer, Bytes());
-    ~Loan() { thread_encode_buffer = std::move(buffer); }
-  } loan;
-  loan.buffer.clear();
-  if (auto status = encode_value(value, loan.buffer, 0); !status.ok()) return status.error();
-  return copy_to_bytes(loan.buffer.data(), loan.buffer.size());
+  ScratchOutput scratch(thread_encode_buffer);
+  if (auto status = scratch.encode(value); !status.ok()) return status.error();
+  Bytes out(scratch.size());
+  scratch.copy_to(out.data());
+  return out;
 }
 
 }  // namespace zq

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "frame/cached.h"
 #include "frame/collect.h"
@@ -11,14 +12,16 @@
 namespace zqpy::kinds {
 namespace {
 
-bool bounded_unsigned(PyObject* obj, long long max, long long& out) {
+// An integer in 0..the largest T; OverflowError outside it.
+template <class T>
+bool bounded_unsigned(PyObject* obj, T& out) {
   long long value = PyLong_AsLongLong(obj);
   if (value == -1 && PyErr_Occurred()) return false;
-  if (value < 0 || value > max) {
+  if (value < 0 || value > std::numeric_limits<T>::max()) {
     PyErr_SetString(PyExc_OverflowError, "out of range integral type conversion attempted");
     return false;
   }
-  out = value;
+  out = static_cast<T>(value);
   return true;
 }
 
@@ -74,11 +77,19 @@ bool open_sequence(PyObject* obj, PyRef& iterator, std::size_t& presize) {
   return static_cast<bool>(iterator);
 }
 
-// Hands each item to `take` (borrowed for the step) until the iterator ends or `take` fails.
-template <class Take>
-bool drain(PyObject* iterator, Take&& take) {
-  while (PyRef item{PyIter_Next(iterator)}) {
-    if (!take(item.get())) return false;
+// Replaces `out` with the items of a Sequence other than str, each converted by `Item`; stops
+// at the first item that fails.
+template <class Item, class Out>
+bool convert_items(PyObject* obj, Out& out) {
+  PyRef iterator;
+  std::size_t presize = 0;
+  if (!open_sequence(obj, iterator, presize)) return false;
+  out.clear();
+  out.reserve(presize);
+  while (PyRef item{PyIter_Next(iterator.get())}) {
+    typename Item::type value{};
+    if (!Item::convert(item.get(), value)) return false;
+    out.push_back(typename Out::value_type(value));
   }
   return !PyErr_Occurred();
 }
@@ -97,19 +108,9 @@ bool Text::convert(PyObject* obj, type& out) {
   return true;
 }
 
-bool U8::convert(PyObject* obj, type& out) {
-  long long value = 0;
-  if (!bounded_unsigned(obj, 0xFF, value)) return false;
-  out = static_cast<type>(value);
-  return true;
-}
+bool U8::convert(PyObject* obj, type& out) { return bounded_unsigned(obj, out); }
 
-bool U16::convert(PyObject* obj, type& out) {
-  long long value = 0;
-  if (!bounded_unsigned(obj, 0xFFFF, value)) return false;
-  out = static_cast<type>(value);
-  return true;
-}
+bool U16::convert(PyObject* obj, type& out) { return bounded_unsigned(obj, out); }
 
 bool U64::convert(PyObject* obj, type& out) {
   unsigned long long value;
@@ -168,32 +169,10 @@ bool BytesLike::convert(PyObject* obj, type& out) {
     out = copy_of(PyByteArray_AsString(obj), PyByteArray_Size(obj));
     return true;
   }
-  PyRef iterator;
-  std::size_t presize = 0;
-  if (!open_sequence(obj, iterator, presize)) return false;
-  out.clear();
-  out.reserve(presize);
-  return drain(iterator.get(), [&](PyObject* item) {
-    std::uint8_t byte = 0;
-    if (!U8::convert(item, byte)) return false;
-    out.push_back(byte);
-    return true;
-  });
+  return convert_items<U8>(obj, out);
 }
 
-bool TextSequence::convert(PyObject* obj, type& out) {
-  PyRef iterator;
-  std::size_t presize = 0;
-  if (!open_sequence(obj, iterator, presize)) return false;
-  out.clear();
-  out.reserve(presize);
-  return drain(iterator.get(), [&](PyObject* item) {
-    std::string_view text;
-    if (!Text::convert(item, text)) return false;
-    out.emplace_back(text);
-    return true;
-  });
-}
+bool TextSequence::convert(PyObject* obj, type& out) { return convert_items<Text>(obj, out); }
 
 bool Dict::convert(PyObject* obj, type& out) {
   if (!PyDict_Check(obj)) {

@@ -3,18 +3,15 @@
 
 namespace zqpy {
 
-bool lossy_utf8(PyObject* text, std::string_view& out, PyRef& owner) {
+bool repaired_utf8(PyObject* text, std::string_view& out, PyRef& owner) {
+  if (!PyErr_ExceptionMatches(PyExc_UnicodeEncodeError)) return false;
+  PyErr_Clear();
+  PyRef encoded(PyUnicode_AsEncodedString(text, "utf-8", "surrogatepass"));
+  if (!encoded) return false;
+  owner = PyRef(PyUnicode_DecodeUTF8(PyBytes_AsString(encoded.get()), PyBytes_Size(encoded.get()), "replace"));
   Py_ssize_t size = 0;
-  const char* data = PyUnicode_AsUTF8AndSize(text, &size);
-  if (!data) {
-    if (!PyErr_ExceptionMatches(PyExc_UnicodeEncodeError)) return false;
-    PyErr_Clear();
-    PyRef encoded(PyUnicode_AsEncodedString(text, "utf-8", "surrogatepass"));
-    if (!encoded) return false;
-    owner = PyRef(PyUnicode_DecodeUTF8(PyBytes_AsString(encoded.get()), PyBytes_Size(encoded.get()), "replace"));
-    data = owner ? PyUnicode_AsUTF8AndSize(owner.get(), &size) : nullptr;
-    if (!data) return false;
-  }
+  const char* data = owner ? PyUnicode_AsUTF8AndSize(owner.get(), &size) : nullptr;
+  if (!data) return false;
   out = std::string_view(data, static_cast<std::size_t>(size));
   return true;
 }

@@ -1,5 +1,6 @@
 // What the container classes share: the docstrings of serialize() and deserialize(data), the
-// static deserialize built on a kind's decoder, and the common read-only properties.
+// static deserialize built on a kind's decoder, serialize() through a scratch output, and the
+// common read-only properties.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,8 @@
 
 #include "common/bytes.h"
 #include "container/compression_info.h"
+#include "objects/container.h"
+#include "serialization/msgpack.h"
 #include "frame/errors.h"
 #include "frame/instance.h"
 #include "frame/python.h"
@@ -33,6 +36,17 @@ PyObject* deserialize_container_or(zq::ByteView data) {
     return nullptr;
   }
   return new_instance<Self>(Self::type(), std::move(decoded).value());
+}
+
+// serialize() of a kind whose encoder writes into a scratch output: the bytes object is made
+// at its final size and filled with one copy.
+template <class Record, auto EncodeTo>
+PyObject* serialize_via_scratch(const Record& record) {
+  zq::ScratchOutput out;
+  if (auto status = EncodeTo(record, out); !status.ok()) return core_error_to_value_error(status.error());
+  PyObject* bytes = PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(out.size()));
+  if (bytes) out.copy_to(reinterpret_cast<std::uint8_t*>(PyBytes_AsString(bytes)));
+  return bytes;
 }
 
 template <class Record>

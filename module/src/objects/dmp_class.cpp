@@ -41,7 +41,8 @@ std::uint8_t DMPContainer_schema_kind(const zq::DMPContainer& record) { return r
 PyObject* DMPContainer_payload(const zq::DMPContainer& record) { return value_to_object(record.payload); }
 
 PyMethodDef DMPContainer_methods[] = {
-    noargs_method_def<DMPContainerObject, Borrow::Shared, &zq::encode_dmp>("serialize", kSerializeDoc),
+    noargs_method_def<DMPContainerObject, Borrow::Shared, &serialize_via_scratch<zq::DMPContainer, &zq::encode_dmp_to>>(
+        "serialize", kSerializeDoc),
     static_method_def<kDeserialize, &deserialize_container<DMPContainerObject, &zq::decode_dmp>,
                       Param<kinds::BytesOnly>>(kDeserializeDoc),
     {nullptr, nullptr, 0, nullptr},

@@ -10,9 +10,9 @@ namespace zqpy {
 
 bool build_stp_container(PyObject* payload, std::uint64_t version,
                          std::optional<zq::CompressionInfo> compression_info, zq::STPContainer& out) {
-  zq::Value value;
-  if (!object_to_value(payload, 0, value)) return false;
-  out = zq::STPContainer{std::move(value), version, compression_info};
+  if (!object_to_value(payload, 0, out.payload)) return false;
+  out.version = version;
+  out.compression_info = compression_info;
   return true;
 }
 
@@ -32,7 +32,8 @@ PyObject* STPContainer_new(PyTypeObject* cls, PyObject* payload, std::uint64_t v
 PyObject* STPContainer_payload(const zq::STPContainer& record) { return value_to_object(record.payload); }
 
 PyMethodDef STPContainer_methods[] = {
-    noargs_method_def<STPContainerObject, Borrow::Shared, &zq::encode_stp>("serialize", kSerializeDoc),
+    noargs_method_def<STPContainerObject, Borrow::Shared, &serialize_via_scratch<zq::STPContainer, &zq::encode_stp_to>>(
+        "serialize", kSerializeDoc),
     static_method_def<kDeserialize, &deserialize_container_or<STPContainerObject, &zq::decode_stp, kInvalidData>,
                       Param<kinds::BytesOnly>>(kDeserializeDoc),
     {nullptr, nullptr, 0, nullptr},

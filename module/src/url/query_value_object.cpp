@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "frame/cached.h"
+#include "frame/dict_from_pairs.h"
 #include "frame/errors.h"
 #include "frame/kinds.h"
 #include "frame/lossy_text.h"
@@ -112,15 +113,9 @@ bool item_to_param(PyObject* key, PyObject* value, zq::QueryParam& out) {
 }  // namespace
 
 PyObject* params_to_dict(const std::vector<zq::QueryParam>& params) {
-  PyRef dict(PyDict_New());
-  if (!dict) return nullptr;
-  for (const zq::QueryParam& param : params) {
-    PyRef key(text_object(param.key));
-    if (!key) return nullptr;
-    PyRef value(query_value_to_object(param.value));
-    if (!value || PyDict_SetItem(dict.get(), key.get(), value.get()) < 0) return nullptr;
-  }
-  return dict.release();
+  return dict_from_pairs(
+      params, [](const zq::QueryParam& param) { return text_object(param.key); },
+      [](const zq::QueryParam& param) { return query_value_to_object(param.value); });
 }
 
 // The interpreter's own dict iteration with its two checks: the size must not change, and no

@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
-#include <string>
+#include <new>
 #include <string_view>
 
+#include "frame/dict_from_pairs.h"
 #include "frame/errors.h"
 #include "frame/lossy_text.h"
 #include "frame/pyref.h"
@@ -27,145 +27,116 @@ bool raise_int_range() {
   return false;
 }
 
-// A scalar read from Python but not yet made a Value. Reading can fail; making the Value cannot
-// (beyond std::bad_alloc), so it is built by the conversion straight in its final slot.
-struct Scalar {
-  Value::Kind kind = Value::Kind::Nil;
-  union {
-    std::int64_t i;
-    std::uint64_t u;
-    double d;
-    bool b;
-  } number{};
-  std::string_view bytes;  // Str or Bin contents, borrowed from the object read
-  PyRef owner;             // keeps the object `bytes` points into when it is not the one read
+// The conversions below write into `slot`, a Nil, and build owning kinds in place, so that
+// every item is made once, in its final place.
+bool convert(PyObject* obj, std::size_t depth, Value& slot);
 
-  operator Value() const {
-    switch (kind) {
-      case Value::Kind::Bool:
-        return Value::boolean(number.b);
-      case Value::Kind::Int:
-        return Value::integer(number.i);
-      case Value::Kind::UInt:
-        return Value::uinteger(number.u);
-      case Value::Kind::Float:
-        return Value::floating(number.d);
-      case Value::Kind::Str:
-        return Value::str(std::string(bytes));
-      case Value::Kind::Bin: {
-        zq::Bytes copy;
-        copy.resize(bytes.size());
-        if (!bytes.empty()) std::memcpy(copy.data(), bytes.data(), bytes.size());
-        return Value::bin(std::move(copy));
-      }
-      default:
-        return Value::nil();
-    }
-  }
-};
+// A scalar is built straight over its slot: a Nil needs no destruction, and a move assignment
+// would test both kinds first.
+template <class Make>
+[[gnu::always_inline]] inline void build(Value& slot, Make make) {
+  ::new (static_cast<void*>(&slot)) Value(make());
+}
 
 enum class Read { Done, Failed, NotScalar };
 
-Read read_int(PyObject* obj, Scalar& out) {
-  int overflow = 0;
-  long long value = PyLong_AsLongLongAndOverflow(obj, &overflow);
-  if (overflow == 0) {
-    if (value == -1 && PyErr_Occurred()) return Read::Failed;
-    out.kind = Value::Kind::Int;
-    out.number.i = value;
+// The rest of read_int: an int outside the signed range, or an error.
+[[gnu::noinline]] Read read_int_rest(PyObject* obj, int overflow, Value& slot) {
+  if (overflow == 0) {  // -1, or an error
+    if (PyErr_Occurred()) return Read::Failed;
+    build(slot, [] { return Value::integer(-1); });
     return Read::Done;
   }
   if (overflow < 0) return raise_int_range(), Read::Failed;
-  unsigned long long unsigned_value = PyLong_AsUnsignedLongLong(obj);
+  const unsigned long long unsigned_value = PyLong_AsUnsignedLongLong(obj);
   if (unsigned_value == static_cast<unsigned long long>(-1) && PyErr_Occurred()) {
     if (!PyErr_ExceptionMatches(PyExc_OverflowError)) return Read::Failed;
     PyErr_Clear();
     return raise_int_range(), Read::Failed;
   }
-  out.kind = Value::Kind::UInt;
-  out.number.u = unsigned_value;
+  build(slot, [&] { return Value::uinteger(unsigned_value); });
+  return Read::Done;
+}
+
+// int and subclasses, read without calling Python code. The common case (a signed 64-bit
+// value other than -1, which needs an error check) is inlined into the container loops.
+[[gnu::always_inline]] inline Read read_int(PyObject* obj, Value& slot) {
+  int overflow = 0;
+  const long long value = PyLong_AsLongLongAndOverflow(obj, &overflow);
+  if (overflow != 0 || value == -1) return read_int_rest(obj, overflow, slot);
+  build(slot, [&] { return Value::integer(value); });
   return Read::Done;
 }
 
 // The text of a str as it is stored, lossy where UTF-8 cannot carry it (lone surrogates).
-Read read_text(PyObject* text, Scalar& out) {
+Read read_text(PyObject* text, Value& slot) {
   std::string_view utf8;
-  if (!lossy_utf8(text, utf8, out.owner)) return Read::Failed;
-  out.kind = Value::Kind::Str;
-  out.bytes = utf8;
+  PyRef repaired;
+  if (!lossy_utf8(text, utf8, repaired)) return Read::Failed;
+  slot.emplace<Value::Kind::Str>(utf8.data(), utf8.size());
   return Read::Done;
 }
 
-Read read_bytes(const char* data, Py_ssize_t size, Scalar& out) {
-  out.kind = Value::Kind::Bin;
-  out.bytes = std::string_view(data, static_cast<std::size_t>(size));
+Read read_bytes(const char* data, Py_ssize_t size, Value& slot) {
+  slot.emplace<Value::Kind::Bin>(reinterpret_cast<const std::uint8_t*>(data), static_cast<std::size_t>(size));
   return Read::Done;
 }
 
 // Exact scalar types. Reading them runs no Python code, so such an item needs no reference of
 // its own and cannot change the container it sits in.
-[[gnu::always_inline]] inline Read read_exact_scalar(PyObject* obj, Scalar& out) {
+[[gnu::always_inline]] inline Read read_exact_scalar(PyObject* obj, Value& slot) {
   PyTypeObject* type = Py_TYPE(obj);
-  if (type == &PyLong_Type) return read_int(obj, out);
-  if (type == &PyUnicode_Type) return read_text(obj, out);
+  if (type == &PyLong_Type) return read_int(obj, slot);
+  if (type == &PyUnicode_Type) return read_text(obj, slot);
   if (type == &PyFloat_Type) {
-    out.kind = Value::Kind::Float;
-    out.number.d = PyFloat_AsDouble(obj);
+    build(slot, [&] { return Value::floating(PyFloat_AsDouble(obj)); });
     return Read::Done;
   }
-  if (obj == Py_None) {
-    out.kind = Value::Kind::Nil;
-    return Read::Done;
-  }
+  if (obj == Py_None) return Read::Done;  // the slot is a Nil already
   if (type == &PyBool_Type) {
-    out.kind = Value::Kind::Bool;
-    out.number.b = obj == Py_True;
+    build(slot, [&] { return Value::boolean(obj == Py_True); });
     return Read::Done;
   }
-  if (type == &PyBytes_Type) return read_bytes(PyBytes_AsString(obj), PyBytes_Size(obj), out);
+  if (type == &PyBytes_Type) return read_bytes(PyBytes_AsString(obj), PyBytes_Size(obj), slot);
   return Read::NotScalar;
 }
 
 // A str subclass reads through str(obj), which may run Python code; a str() that raises gives
 // the placeholder text.
-Read read_str_subclass(PyObject* obj, Scalar& out) {
+Read read_str_subclass(PyObject* obj, Value& slot) {
   PyRef text = str_or_unprintable(obj);
   if (!text) return Read::Failed;
-  Read read = read_text(text.get(), out);
-  if (!out.owner) out.owner = std::move(text);
-  return read;
+  return read_text(text.get(), slot);
 }
 
 // Subclasses of the scalar types, in the documented order of tests (exact None and bool were
 // already taken by read_exact_scalar).
-Read read_scalar_subclass(PyObject* obj, Scalar& out) {
-  if (PyLong_Check(obj)) return read_int(obj, out);
+Read read_scalar_subclass(PyObject* obj, Value& slot) {
+  if (PyLong_Check(obj)) return read_int(obj, slot);
   if (PyFloat_Check(obj)) {
-    out.kind = Value::Kind::Float;
-    out.number.d = PyFloat_AsDouble(obj);
+    build(slot, [&] { return Value::floating(PyFloat_AsDouble(obj)); });
     return Read::Done;
   }
-  if (PyUnicode_Check(obj)) return read_str_subclass(obj, out);
-  if (PyBytes_Check(obj)) return read_bytes(PyBytes_AsString(obj), PyBytes_Size(obj), out);
-  if (PyByteArray_Check(obj)) return read_bytes(PyByteArray_AsString(obj), PyByteArray_Size(obj), out);
+  if (PyUnicode_Check(obj)) return read_str_subclass(obj, slot);
+  if (PyBytes_Check(obj)) return read_bytes(PyBytes_AsString(obj), PyBytes_Size(obj), slot);
+  if (PyByteArray_Check(obj)) return read_bytes(PyByteArray_AsString(obj), PyByteArray_Size(obj), slot);
   return Read::NotScalar;
 }
 
-// Any item that is not an exact scalar may run Python code (a __str__) that removes it from its
-// container, so it is converted holding a reference of its own.
-bool held_object_to_value(PyObject* obj, std::size_t depth, Value& out) {
+// convert() holding a reference of its own to `obj` meanwhile.
+bool held_convert(PyObject* obj, std::size_t depth, Value& slot) {
   Py_INCREF(obj);
-  bool ok = object_to_value(obj, depth, out);
+  const bool ok = convert(obj, depth, slot);
   Py_DECREF(obj);
   return ok;
 }
 
-// Appends one item of a container at `depth`; `ran_python` is set when Python code may have run.
-[[gnu::always_inline]] inline bool append_item(PyObject* item, std::size_t depth, Value::Array& items, bool& ran_python) {
-  Scalar scalar;
-  switch (read_exact_scalar(item, scalar)) {
+// One item of a container, at `depth`. An exact scalar is read in place; any other item may
+// run Python code (a __str__) that removes it from its container, so it is converted holding a
+// reference of its own, and `ran_python` is set.
+[[gnu::always_inline]] inline bool item_to_value(PyObject* item, std::size_t depth, Value& slot, bool& ran_python) {
+  switch (read_exact_scalar(item, slot)) {
     case Read::Done:
-      items.emplace_back(scalar);
       return true;
     case Read::Failed:
       return false;
@@ -173,7 +144,7 @@ bool held_object_to_value(PyObject* obj, std::size_t depth, Value& out) {
       break;
   }
   ran_python = true;
-  return held_object_to_value(item, depth + 1, items.emplace_back());
+  return held_convert(item, depth, slot);
 }
 
 // Items sit one level deeper than their container; a non-empty container at the deepest level
@@ -184,68 +155,50 @@ bool items_within_depth(Py_ssize_t length, std::size_t depth) {
 
 // Items are read by index while the index is below both the length at the start and the
 // current length: a list shortened meanwhile ends the loop, items appended are not seen. The
-// length can only change when an item's conversion ran Python code.
-bool list_to_value(PyObject* list, std::size_t depth, Value& out) {
+// length can only change when an item's conversion ran Python code, so only then is it read
+// again. The array is sized for the length at the start and cut to the items read.
+bool list_to_value(PyObject* list, std::size_t depth, Value& slot) {
   Py_ssize_t limit = PyList_Size(list);
   if (!items_within_depth(limit, depth)) return false;
-  Value::Array items;
-  items.reserve(static_cast<std::size_t>(limit));
-  for (Py_ssize_t i = 0; i < limit; ++i) {
+  slot.emplace<Value::Kind::Array>(static_cast<std::size_t>(limit));
+  Value::Array& items = slot.as_array();
+  Value* const slots = items.data();  // read once: the array is not resized until the end
+  Py_ssize_t i = 0;
+  for (; i < limit; ++i) {
     bool ran_python = false;
-    if (!append_item(PyList_GetItem(list, i), depth, items, ran_python)) return false;
+    if (!item_to_value(PyList_GetItem(list, i), depth + 1, slots[i], ran_python)) return false;
     if (ran_python) limit = std::min(limit, PyList_Size(list));
   }
-  out = Value::array(std::move(items));
+  if (static_cast<std::size_t>(i) != items.size()) items.resize(static_cast<std::size_t>(i));
   return true;
 }
 
-bool tuple_to_value(PyObject* tuple, std::size_t depth, Value& out) {
-  Py_ssize_t length = PyTuple_Size(tuple);
+bool tuple_to_value(PyObject* tuple, std::size_t depth, Value& slot) {
+  const Py_ssize_t length = PyTuple_Size(tuple);
   if (!items_within_depth(length, depth)) return false;
-  Value::Array items;
-  items.reserve(static_cast<std::size_t>(length));
+  slot.emplace<Value::Kind::Array>(static_cast<std::size_t>(length));
+  Value* const slots = slot.as_array().data();
   bool ran_python = false;
   for (Py_ssize_t i = 0; i < length; ++i) {
-    if (!append_item(PyTuple_GetItem(tuple, i), depth, items, ran_python)) return false;
+    if (!item_to_value(PyTuple_GetItem(tuple, i), depth + 1, slots[i], ran_python)) return false;
   }
-  out = Value::array(std::move(items));
   return true;
 }
 
-// Two scalars made into a pair in place.
-struct ScalarPair {
-  const Scalar& key;
-  const Scalar& value;
-  operator zq::ValuePair() const { return zq::ValuePair{key, value}; }
-};
-
-// Appends one dict entry, key first; `ran_python` is set when Python code may have run. The
-// value is held while the key converts, since a key's __str__ can replace it in the dict.
-bool append_entry(PyObject* key, PyObject* value, std::size_t depth, Value::Map& pairs, bool& ran_python) {
-  if (depth > kMaxBridgeDepth) return raise_recursion_limit();
-  Scalar key_scalar;
-  Read key_read = read_exact_scalar(key, key_scalar);
-  if (key_read == Read::Failed) return false;
-  if (key_read == Read::Done) {
-    Scalar value_scalar;
-    switch (read_exact_scalar(value, value_scalar)) {
-      case Read::Done:
-        pairs.emplace_back(ScalarPair{key_scalar, value_scalar});
-        return true;
-      case Read::Failed:
-        return false;
-      case Read::NotScalar:
-        break;
-    }
-    ran_python = true;
-    zq::ValuePair& pair = pairs.emplace_back();
-    pair.key = key_scalar;
-    return held_object_to_value(value, depth, pair.value);
+// One dict entry at `depth`, key first. The value is held while the key converts, since a
+// key's __str__ can replace it in the dict.
+bool entry_to_pair(PyObject* key, PyObject* value, std::size_t depth, zq::ValuePair& pair, bool& ran_python) {
+  switch (read_exact_scalar(key, pair.key)) {
+    case Read::Done:
+      return item_to_value(value, depth, pair.value, ran_python);
+    case Read::Failed:
+      return false;
+    case Read::NotScalar:
+      break;
   }
   ran_python = true;
-  zq::ValuePair& pair = pairs.emplace_back();
   Py_INCREF(value);
-  bool ok = held_object_to_value(key, depth, pair.key) && object_to_value(value, depth, pair.value);
+  const bool ok = held_convert(key, depth, pair.key) && convert(value, depth, pair.value);
   Py_DECREF(value);
   return ok;
 }
@@ -253,39 +206,58 @@ bool append_entry(PyObject* key, PyObject* value, std::size_t depth, Value::Map&
 // The interpreter's own dict iteration (a subclass's overrides are not called), with its two
 // checks: the size must not change, and no more entries may come than there were at the start.
 // Only Python code run by a conversion can change the dict, so the size is read again only then.
-bool dict_entries(PyObject* dict, std::size_t item_depth, Value::Map& out) {
+// `pairs` is sized for the entries at the start and cut to the entries read.
+bool dict_entries(PyObject* dict, std::size_t item_depth, Value::Map& pairs) {
   const Py_ssize_t size = PyDict_Size(dict);
-  out.reserve(static_cast<std::size_t>(size));
+  if (size != 0 && item_depth > kMaxBridgeDepth) return raise_recursion_limit();
+  pairs.resize(static_cast<std::size_t>(size));
   Py_ssize_t position = 0;
   Py_ssize_t seen = 0;
   PyObject* key;
   PyObject* value;
   while (PyDict_Next(dict, &position, &key, &value)) {
-    if (seen++ == size) {
+    if (seen == size) {
       PyErr_SetString(PyExc_RuntimeError, "dictionary keys changed during iteration");
       return false;
     }
     bool ran_python = false;
-    if (!append_entry(key, value, item_depth, out, ran_python)) return false;
+    if (!entry_to_pair(key, value, item_depth, pairs[static_cast<std::size_t>(seen++)], ran_python)) return false;
     if (ran_python && PyDict_Size(dict) != size) {
       PyErr_SetString(PyExc_RuntimeError, "dictionary changed size during iteration");
       return false;
     }
   }
+  if (seen != size) pairs.resize(static_cast<std::size_t>(seen));
   return true;
 }
 
-bool dict_to_value(PyObject* dict, std::size_t depth, Value& out) {
-  Value::Map pairs;
-  if (!dict_entries(dict, depth + 1, pairs)) return false;
-  out = Value::map(std::move(pairs));
-  return true;
+bool dict_to_value(PyObject* dict, std::size_t depth, Value& slot) {
+  slot.emplace<Value::Kind::Map>();
+  return dict_entries(dict, depth + 1, slot.as_map());
 }
 
 bool unsupported_type(PyObject* obj) {
   PyRef name(PyType_GetName(Py_TYPE(obj)));
   if (name) PyErr_Format(PyExc_TypeError, "unsupported type for ZQ serialization: %U", name.get());
   return false;
+}
+
+bool convert(PyObject* obj, std::size_t depth, Value& slot) {
+  if (depth > kMaxBridgeDepth) return raise_recursion_limit();
+  Read read = read_exact_scalar(obj, slot);
+  if (read == Read::NotScalar) {
+    PyTypeObject* type = Py_TYPE(obj);
+    if (type == &PyList_Type) return list_to_value(obj, depth, slot);
+    if (type == &PyDict_Type) return dict_to_value(obj, depth, slot);
+    if (type == &PyTuple_Type) return tuple_to_value(obj, depth, slot);
+    read = read_scalar_subclass(obj, slot);
+  }
+  if (read == Read::Done) return true;
+  if (read == Read::Failed) return false;
+  if (PyList_Check(obj)) return list_to_value(obj, depth, slot);
+  if (PyTuple_Check(obj)) return tuple_to_value(obj, depth, slot);
+  if (PyDict_Check(obj)) return dict_to_value(obj, depth, slot);
+  return unsupported_type(obj);
 }
 
 PyObject* array_to_list(const Value::Array& items);
@@ -327,12 +299,14 @@ PyObject* array_to_list(const Value::Array& items);
 }
 
 PyObject* array_to_list(const Value::Array& items) {
-  PyRef list(PyList_New(static_cast<Py_ssize_t>(items.size())));
+  const auto size = static_cast<Py_ssize_t>(items.size());
+  PyRef list(PyList_New(size));
   if (!list) return nullptr;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    PyObject* item = new_object(items[i]);
-    if (!item) return nullptr;
-    PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item);
+  const Value* item = items.data();  // read once: the calls below cannot change `items`
+  for (Py_ssize_t i = 0; i < size; ++i, ++item) {
+    PyObject* object = new_object(*item);
+    if (!object) return nullptr;
+    PyList_SetItem(list.get(), i, object);
   }
   return list.release();
 }
@@ -340,41 +314,21 @@ PyObject* array_to_list(const Value::Array& items) {
 }  // namespace
 
 bool object_to_value(PyObject* obj, std::size_t depth, Value& out) {
-  if (depth > kMaxBridgeDepth) return raise_recursion_limit();
-  Scalar scalar;
-  Read read = read_exact_scalar(obj, scalar);
-  if (read == Read::NotScalar) {
-    PyTypeObject* type = Py_TYPE(obj);
-    if (type == &PyList_Type) return list_to_value(obj, depth, out);
-    if (type == &PyDict_Type) return dict_to_value(obj, depth, out);
-    if (type == &PyTuple_Type) return tuple_to_value(obj, depth, out);
-    read = read_scalar_subclass(obj, scalar);
-  }
-  if (read == Read::Done) {
-    out = scalar;
-    return true;
-  }
-  if (read == Read::Failed) return false;
-  if (PyList_Check(obj)) return list_to_value(obj, depth, out);
-  if (PyTuple_Check(obj)) return tuple_to_value(obj, depth, out);
-  if (PyDict_Check(obj)) return dict_to_value(obj, depth, out);
-  return unsupported_type(obj);
+  out = Value();
+  return convert(obj, depth, out);
 }
 
 PyObject* value_to_object(const Value& value) { return new_object(value); }
 
-bool dict_to_pairs(PyObject* dict, Value::Map& out) { return dict_entries(dict, 0, out); }
+bool dict_to_pairs(PyObject* dict, Value::Map& out) {
+  out.clear();
+  return dict_entries(dict, 0, out);
+}
 
 PyObject* pairs_to_dict(const Value::Map& pairs) {
-  PyRef dict(PyDict_New());
-  if (!dict) return nullptr;
-  for (const zq::ValuePair& pair : pairs) {
-    PyRef key(new_object(pair.key));
-    if (!key) return nullptr;
-    PyRef item(new_object(pair.value));
-    if (!item || PyDict_SetItem(dict.get(), key.get(), item.get()) < 0) return nullptr;
-  }
-  return dict.release();
+  return dict_from_pairs(
+      pairs, [](const zq::ValuePair& pair) { return new_object(pair.key); },
+      [](const zq::ValuePair& pair) { return new_object(pair.value); });
 }
 
 }  // namespace zqpy

@@ -1,5 +1,5 @@
 // MessagePack encoder: writes a Value in the smallest form of each item, appending to a byte
-// buffer, plus the per-thread scratch buffer behind ScratchOutput and encode_value_to_bytes.
+// buffer, plus the per-thread scratch buffers behind ScratchOutput and encode_value_to_bytes.
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -136,7 +136,7 @@ class Encoder {
   }
 
  private:
-  static ZQ_HOT Cursor advance(Cursor c, std::size_t n) { return {c.p + n, c.end}; }
+  ZQ_HOT static Cursor advance(Cursor c, std::size_t n) { return {c.p + n, c.end}; }
 
   // The cursor with room for `n` bytes.
   ZQ_HOT Cursor room(Cursor c, std::size_t n) {
@@ -269,13 +269,15 @@ class Encoder {
   SerializationError error_ = SerializationError::NotEncodable;
 };
 
-// Each thread keeps two sets of scratch buffers, grown and never shrunk, so that repeated
-// encodes on one thread reuse their allocations; freed when the thread ends. The one behind
-// encode_value_to_bytes is apart from the one of caller-made outputs, so that the body of a
-// compressed container, encoded while the container's output is being built, finds its own
-// buffer warm.
+// Each thread keeps two sets of scratch buffers, so that repeated encodes on one thread reuse
+// their allocations; freed when the thread ends. The one behind encode_value_to_bytes grows and
+// is never shrunk. The one of caller-made outputs is apart, so that the body of a compressed
+// container, encoded while the container's output is being built, finds its own buffer warm;
+// it is not kept once it has grown beyond kKeptOutputMax, so that one huge output does not hold
+// its memory for the thread's life.
 thread_local ScratchOutput::Buffers thread_encode_buffer;
 thread_local ScratchOutput::Buffers thread_output_buffer;
+constexpr std::size_t kKeptOutputMax = std::size_t{16} << 20;
 
 }  // namespace
 
@@ -299,7 +301,10 @@ ScratchOutput::ScratchOutput(Buffers& slot) : slot_(slot), buffers_(std::move(sl
   buffers_.runs.clear();
 }
 
-ScratchOutput::~ScratchOutput() { slot_ = std::move(buffers_); }
+ScratchOutput::~ScratchOutput() {
+  if (&slot_ == &thread_output_buffer && buffers_.bytes.capacity() > kKeptOutputMax) return;
+  slot_ = std::move(buffers_);
+}
 
 Result<void, SerializationError> ScratchOutput::encode(const Value& value) {
   const std::size_t runs_before = buffers_.runs.size();

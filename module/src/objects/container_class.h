@@ -8,11 +8,11 @@
 
 #include "common/bytes.h"
 #include "container/compression_info.h"
-#include "objects/container.h"
-#include "serialization/msgpack.h"
 #include "frame/errors.h"
 #include "frame/instance.h"
 #include "frame/python.h"
+#include "objects/container.h"
+#include "serialization/msgpack.h"
 
 namespace zqpy {
 

@@ -28,8 +28,9 @@ bool raise_int_range() {
 }
 
 // The conversions below write into `slot`, a Nil, and build owning kinds in place, so that
-// every item is made once, in its final place.
-bool convert(PyObject* obj, std::size_t depth, Value& slot);
+// every item is made once, in its final place. `ran_python` becomes true once Python code has
+// run during the conversion (only that can change the containers being read).
+bool convert(PyObject* obj, std::size_t depth, Value& slot, bool& ran_python);
 
 // A scalar is built straight over its slot: a Nil needs no destruction, and a move assignment
 // would test both kinds first.
@@ -69,7 +70,8 @@ enum class Read { Done, Failed, NotScalar };
 }
 
 // The text of a str as it is stored, lossy where UTF-8 cannot carry it (lone surrogates).
-Read read_text(PyObject* text, Value& slot) {
+// Inlined into the container loops, as texts are the most common items after numbers.
+[[gnu::always_inline]] inline Read read_text(PyObject* text, Value& slot) {
   std::string_view utf8;
   PyRef repaired;
   if (!lossy_utf8(text, utf8, repaired)) return Read::Failed;
@@ -101,9 +103,10 @@ Read read_bytes(const char* data, Py_ssize_t size, Value& slot) {
   return Read::NotScalar;
 }
 
-// A str subclass reads through str(obj), which may run Python code; a str() that raises gives
-// the placeholder text.
-Read read_str_subclass(PyObject* obj, Value& slot) {
+// A str subclass reads through str(obj), which runs Python code: the one step of a conversion
+// that does, so it alone sets `ran_python`. A str() that raises gives the placeholder text.
+Read read_str_subclass(PyObject* obj, Value& slot, bool& ran_python) {
+  ran_python = true;
   PyRef text = str_or_unprintable(obj);
   if (!text) return Read::Failed;
   return read_text(text.get(), slot);
@@ -111,29 +114,24 @@ Read read_str_subclass(PyObject* obj, Value& slot) {
 
 // Subclasses of the scalar types, in the documented order of tests (exact None and bool were
 // already taken by read_exact_scalar).
-Read read_scalar_subclass(PyObject* obj, Value& slot) {
+Read read_scalar_subclass(PyObject* obj, Value& slot, bool& ran_python) {
   if (PyLong_Check(obj)) return read_int(obj, slot);
   if (PyFloat_Check(obj)) {
     build(slot, [&] { return Value::floating(PyFloat_AsDouble(obj)); });
     return Read::Done;
   }
-  if (PyUnicode_Check(obj)) return read_str_subclass(obj, slot);
+  if (PyUnicode_Check(obj)) return read_str_subclass(obj, slot, ran_python);
   if (PyBytes_Check(obj)) return read_bytes(PyBytes_AsString(obj), PyBytes_Size(obj), slot);
   if (PyByteArray_Check(obj)) return read_bytes(PyByteArray_AsString(obj), PyByteArray_Size(obj), slot);
   return Read::NotScalar;
 }
 
-// convert() holding a reference of its own to `obj` meanwhile.
-bool held_convert(PyObject* obj, std::size_t depth, Value& slot) {
-  Py_INCREF(obj);
-  const bool ok = convert(obj, depth, slot);
-  Py_DECREF(obj);
-  return ok;
-}
+// The conversion of an object that read_exact_scalar did not take.
+bool convert_other(PyObject* obj, std::size_t depth, Value& slot, bool& ran_python);
 
 // One item of a container, at `depth`. An exact scalar is read in place; any other item may
-// run Python code (a __str__) that removes it from its container, so it is converted holding a
-// reference of its own, and `ran_python` is set.
+// hold a str subclass whose __str__ removes the item from its container, so it is converted
+// holding a reference of its own.
 [[gnu::always_inline]] inline bool item_to_value(PyObject* item, std::size_t depth, Value& slot, bool& ran_python) {
   switch (read_exact_scalar(item, slot)) {
     case Read::Done:
@@ -143,8 +141,10 @@ bool held_convert(PyObject* obj, std::size_t depth, Value& slot) {
     case Read::NotScalar:
       break;
   }
-  ran_python = true;
-  return held_convert(item, depth, slot);
+  Py_INCREF(item);
+  const bool ok = convert_other(item, depth, slot, ran_python);
+  Py_DECREF(item);
+  return ok;
 }
 
 // Items sit one level deeper than their container; a non-empty container at the deepest level
@@ -155,9 +155,9 @@ bool items_within_depth(Py_ssize_t length, std::size_t depth) {
 
 // Items are read by index while the index is below both the length at the start and the
 // current length: a list shortened meanwhile ends the loop, items appended are not seen. The
-// length can only change when an item's conversion ran Python code, so only then is it read
-// again. The array is sized for the length at the start and cut to the items read.
-bool list_to_value(PyObject* list, std::size_t depth, Value& slot) {
+// length can only change once Python code has run, so only then is it read again. The array is
+// sized for the length at the start and cut to the items read.
+bool list_to_value(PyObject* list, std::size_t depth, Value& slot, bool& ran_python) {
   Py_ssize_t limit = PyList_Size(list);
   if (!items_within_depth(limit, depth)) return false;
   slot.emplace<Value::Kind::Array>(static_cast<std::size_t>(limit));
@@ -165,7 +165,6 @@ bool list_to_value(PyObject* list, std::size_t depth, Value& slot) {
   Value* const slots = items.data();  // read once: the array is not resized until the end
   Py_ssize_t i = 0;
   for (; i < limit; ++i) {
-    bool ran_python = false;
     if (!item_to_value(PyList_GetItem(list, i), depth + 1, slots[i], ran_python)) return false;
     if (ran_python) limit = std::min(limit, PyList_Size(list));
   }
@@ -173,12 +172,11 @@ bool list_to_value(PyObject* list, std::size_t depth, Value& slot) {
   return true;
 }
 
-bool tuple_to_value(PyObject* tuple, std::size_t depth, Value& slot) {
+bool tuple_to_value(PyObject* tuple, std::size_t depth, Value& slot, bool& ran_python) {
   const Py_ssize_t length = PyTuple_Size(tuple);
   if (!items_within_depth(length, depth)) return false;
   slot.emplace<Value::Kind::Array>(static_cast<std::size_t>(length));
   Value* const slots = slot.as_array().data();
-  bool ran_python = false;
   for (Py_ssize_t i = 0; i < length; ++i) {
     if (!item_to_value(PyTuple_GetItem(tuple, i), depth + 1, slots[i], ran_python)) return false;
   }
@@ -196,18 +194,20 @@ bool entry_to_pair(PyObject* key, PyObject* value, std::size_t depth, zq::ValueP
     case Read::NotScalar:
       break;
   }
-  ran_python = true;
   Py_INCREF(value);
-  const bool ok = held_convert(key, depth, pair.key) && convert(value, depth, pair.value);
+  Py_INCREF(key);
+  bool ok = convert_other(key, depth, pair.key, ran_python);
+  Py_DECREF(key);
+  ok = ok && convert(value, depth, pair.value, ran_python);
   Py_DECREF(value);
   return ok;
 }
 
 // The interpreter's own dict iteration (a subclass's overrides are not called), with its two
 // checks: the size must not change, and no more entries may come than there were at the start.
-// Only Python code run by a conversion can change the dict, so the size is read again only then.
+// Only Python code can change the dict, so the size is read again only once some has run.
 // `pairs` is sized for the entries at the start and cut to the entries read.
-bool dict_entries(PyObject* dict, std::size_t item_depth, Value::Map& pairs) {
+bool dict_entries(PyObject* dict, std::size_t item_depth, Value::Map& pairs, bool& ran_python) {
   const Py_ssize_t size = PyDict_Size(dict);
   if (size != 0 && item_depth > kMaxBridgeDepth) return raise_recursion_limit();
   pairs.resize(static_cast<std::size_t>(size));
@@ -220,7 +220,6 @@ bool dict_entries(PyObject* dict, std::size_t item_depth, Value::Map& pairs) {
       PyErr_SetString(PyExc_RuntimeError, "dictionary keys changed during iteration");
       return false;
     }
-    bool ran_python = false;
     if (!entry_to_pair(key, value, item_depth, pairs[static_cast<std::size_t>(seen++)], ran_python)) return false;
     if (ran_python && PyDict_Size(dict) != size) {
       PyErr_SetString(PyExc_RuntimeError, "dictionary changed size during iteration");
@@ -231,9 +230,9 @@ bool dict_entries(PyObject* dict, std::size_t item_depth, Value::Map& pairs) {
   return true;
 }
 
-bool dict_to_value(PyObject* dict, std::size_t depth, Value& slot) {
+bool dict_to_value(PyObject* dict, std::size_t depth, Value& slot, bool& ran_python) {
   slot.emplace<Value::Kind::Map>();
-  return dict_entries(dict, depth + 1, slot.as_map());
+  return dict_entries(dict, depth + 1, slot.as_map(), ran_python);
 }
 
 bool unsupported_type(PyObject* obj) {
@@ -242,22 +241,37 @@ bool unsupported_type(PyObject* obj) {
   return false;
 }
 
-bool convert(PyObject* obj, std::size_t depth, Value& slot) {
+bool convert_other(PyObject* obj, std::size_t depth, Value& slot, bool& ran_python) {
   if (depth > kMaxBridgeDepth) return raise_recursion_limit();
-  Read read = read_exact_scalar(obj, slot);
-  if (read == Read::NotScalar) {
-    PyTypeObject* type = Py_TYPE(obj);
-    if (type == &PyList_Type) return list_to_value(obj, depth, slot);
-    if (type == &PyDict_Type) return dict_to_value(obj, depth, slot);
-    if (type == &PyTuple_Type) return tuple_to_value(obj, depth, slot);
-    read = read_scalar_subclass(obj, slot);
+  PyTypeObject* type = Py_TYPE(obj);
+  if (type == &PyList_Type) return list_to_value(obj, depth, slot, ran_python);
+  if (type == &PyDict_Type) return dict_to_value(obj, depth, slot, ran_python);
+  if (type == &PyTuple_Type) return tuple_to_value(obj, depth, slot, ran_python);
+  switch (read_scalar_subclass(obj, slot, ran_python)) {
+    case Read::Done:
+      return true;
+    case Read::Failed:
+      return false;
+    case Read::NotScalar:
+      break;
   }
-  if (read == Read::Done) return true;
-  if (read == Read::Failed) return false;
-  if (PyList_Check(obj)) return list_to_value(obj, depth, slot);
-  if (PyTuple_Check(obj)) return tuple_to_value(obj, depth, slot);
-  if (PyDict_Check(obj)) return dict_to_value(obj, depth, slot);
+  if (PyList_Check(obj)) return list_to_value(obj, depth, slot, ran_python);
+  if (PyTuple_Check(obj)) return tuple_to_value(obj, depth, slot, ran_python);
+  if (PyDict_Check(obj)) return dict_to_value(obj, depth, slot, ran_python);
   return unsupported_type(obj);
+}
+
+bool convert(PyObject* obj, std::size_t depth, Value& slot, bool& ran_python) {
+  if (depth > kMaxBridgeDepth) return raise_recursion_limit();
+  switch (read_exact_scalar(obj, slot)) {
+    case Read::Done:
+      return true;
+    case Read::Failed:
+      return false;
+    case Read::NotScalar:
+      break;
+  }
+  return convert_other(obj, depth, slot, ran_python);
 }
 
 PyObject* array_to_list(const Value::Array& items);
@@ -315,14 +329,16 @@ PyObject* array_to_list(const Value::Array& items) {
 
 bool object_to_value(PyObject* obj, std::size_t depth, Value& out) {
   out = Value();
-  return convert(obj, depth, out);
+  bool ran_python = false;
+  return convert(obj, depth, out, ran_python);
 }
 
 PyObject* value_to_object(const Value& value) { return new_object(value); }
 
 bool dict_to_pairs(PyObject* dict, Value::Map& out) {
   out.clear();
-  return dict_entries(dict, 0, out);
+  bool ran_python = false;
+  return dict_entries(dict, 0, out, ran_python);
 }
 
 PyObject* pairs_to_dict(const Value::Map& pairs) {

@@ -133,14 +133,7 @@ bool convert_other(PyObject* obj, std::size_t depth, Value& slot, bool& ran_pyth
 // hold a str subclass whose __str__ removes the item from its container, so it is converted
 // holding a reference of its own.
 [[gnu::always_inline]] inline bool item_to_value(PyObject* item, std::size_t depth, Value& slot, bool& ran_python) {
-  switch (read_exact_scalar(item, slot)) {
-    case Read::Done:
-      return true;
-    case Read::Failed:
-      return false;
-    case Read::NotScalar:
-      break;
-  }
+  if (const Read read = read_exact_scalar(item, slot); read != Read::NotScalar) return read == Read::Done;
   Py_INCREF(item);
   const bool ok = convert_other(item, depth, slot, ran_python);
   Py_DECREF(item);
@@ -247,14 +240,7 @@ bool convert_other(PyObject* obj, std::size_t depth, Value& slot, bool& ran_pyth
   if (type == &PyList_Type) return list_to_value(obj, depth, slot, ran_python);
   if (type == &PyDict_Type) return dict_to_value(obj, depth, slot, ran_python);
   if (type == &PyTuple_Type) return tuple_to_value(obj, depth, slot, ran_python);
-  switch (read_scalar_subclass(obj, slot, ran_python)) {
-    case Read::Done:
-      return true;
-    case Read::Failed:
-      return false;
-    case Read::NotScalar:
-      break;
-  }
+  if (const Read read = read_scalar_subclass(obj, slot, ran_python); read != Read::NotScalar) return read == Read::Done;
   if (PyList_Check(obj)) return list_to_value(obj, depth, slot, ran_python);
   if (PyTuple_Check(obj)) return tuple_to_value(obj, depth, slot, ran_python);
   if (PyDict_Check(obj)) return dict_to_value(obj, depth, slot, ran_python);
@@ -263,14 +249,7 @@ bool convert_other(PyObject* obj, std::size_t depth, Value& slot, bool& ran_pyth
 
 bool convert(PyObject* obj, std::size_t depth, Value& slot, bool& ran_python) {
   if (depth > kMaxBridgeDepth) return raise_recursion_limit();
-  switch (read_exact_scalar(obj, slot)) {
-    case Read::Done:
-      return true;
-    case Read::Failed:
-      return false;
-    case Read::NotScalar:
-      break;
-  }
+  if (const Read read = read_exact_scalar(obj, slot); read != Read::NotScalar) return read == Read::Done;
   return convert_other(obj, depth, slot, ran_python);
 }
 

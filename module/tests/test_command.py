@@ -152,6 +152,13 @@ class ComparisonTest(unittest.TestCase):
             self.assertFalse(a == b, (a, b))
             self.assertTrue(a != b, (a, b))
 
+    def test_two_instances_compare_as_their_values_do(self):
+        values = [True, False, 0, 1, 2, 200, 2**64 - 1, "", "a", "1", "ok", b"", b"a", b"ok", Status.OK]
+        for a in values:
+            for b in values:
+                self.assertIs(CommandObject(a) == CommandObject(b), a == b, (a, b))
+                self.assertIs(CommandObject(a) != CommandObject(b), a != b, (a, b))
+
     def test_no_hash_and_no_ordering(self):
         command = CommandObject(200)
         self.assertIsNone(CommandObject.__hash__)

@@ -2,7 +2,8 @@
 // as published), and the path test over it.
 #include "status/status_registry.h"
 
-#include <algorithm>
+#include <array>
+#include <cstdint>
 
 namespace zq {
 
@@ -117,24 +118,30 @@ bool equals_code(const CommandObject& command, const Entry& entry) {
   }
 }
 
-template <class Segment>
-bool starts_with(const Entry& entry, std::span<const Segment> path) {
-  return std::equal(path.begin(), path.end(), entry.segments.begin(),
-                    [](const Segment& a, std::string_view b) { return std::string_view(a) == b; });
-}
+// Entry depths, counted once at compile time.
+constexpr auto kDepths = [] {
+  std::array<std::uint8_t, std::size(kStatusRegistry)> depths{};
+  for (std::size_t i = 0; i < depths.size(); ++i) depths[i] = static_cast<std::uint8_t>(kStatusRegistry[i].depth());
+  return depths;
+}();
 
 template <class Segment>
 bool matches_path(const CommandObject& command, std::span<const Segment> path) {
   // No entry is deeper than kMaxStatusPathDepth, so a longer path has no entry at or below it.
   if (path.size() > kMaxStatusPathDepth) return false;
-  // The entry at exactly `path` decides alone, even when an entry below it would match.
-  for (const Entry& entry : kStatusRegistry) {
-    if (entry.depth() == path.size() && starts_with(entry, path)) return equals_code(command, entry);
+  // One pass: paths are unique, so the entry at exactly `path` is met at most once, and it
+  // decides alone, even when an entry below it has already matched.
+  bool below = false;
+  for (std::size_t i = 0; i < std::size(kStatusRegistry); ++i) {
+    if (kDepths[i] < path.size()) continue;
+    const Entry& entry = kStatusRegistry[i];
+    bool prefix = true;
+    for (std::size_t k = 0; k < path.size() && prefix; ++k) prefix = std::string_view(path[k]) == entry.segments[k];
+    if (!prefix) continue;
+    if (kDepths[i] == path.size()) return equals_code(command, entry);
+    below = below || equals_code(command, entry);
   }
-  for (const Entry& entry : kStatusRegistry) {
-    if (entry.depth() > path.size() && starts_with(entry, path) && equals_code(command, entry)) return true;
-  }
-  return false;
+  return below;
 }
 
 }  // namespace

@@ -8,9 +8,9 @@ Each ratio is how many times faster CommandObject is than the baseline (higher i
 """
 
 import sys
-import timeit
 
 from duvevodavid._zqobjects import CommandObject
+from timing import best_seconds
 
 STATUS = "zq:transport:5"
 PATH = ["transport", "ReceiveTimeout"]
@@ -32,14 +32,6 @@ class PlainCommand:
 # The exact entries a dict can answer directly (what the registry test does for an exact path).
 REGISTRY = {("transport", "ReceiveTimeout"): "zq:transport:5", ("transport", "SendTimeout"): "zq:transport:4",
             ("zq", "layer", "UserShield"): "zq:zq:avl:us"}
-
-
-def best_seconds(func, budget=0.2, repeat=5):
-    """The fastest time of one call, over `repeat` runs of about `budget` seconds each."""
-    timer = timeit.Timer(func)
-    number, _ = timer.autorange()
-    number = max(1, int(number * budget / 0.2))
-    return min(timer.repeat(repeat=repeat, number=number)) / number
 
 
 def main():

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "frame/header_varint.h"
+#include "header_summary.h"
 #include "hex_bytes.h"
 #include "wire_error_text.h"
 
@@ -289,19 +290,9 @@ struct ReadCase {
 std::string summary(const Result<RequestHeader>& read) {
   if (!read.ok()) return describe(read.error());
   const RequestHeader& h = *read;
-  const char* modes[] = {"absent", "to-end", "sized"};
   std::string s;
   for (std::string_view part : {h.transport, h.method, h.route, as_text(h.url)}) s.append(part).append("|");
-  s += modes[static_cast<int>(h.payload.mode)];
-  if (h.payload.mode == PayloadMode::Sized) s.append(" ").append(std::to_string(h.payload.length));
-  s += '|';
-  if (h.cookies) {
-    s.append("[").append(to_hex(*h.cookies)).append("]");
-  } else {
-    s += '-';
-  }
-  s.append("|v").append(std::to_string(h.version)).append("|").append(std::to_string(h.header_len));
-  return s;
+  return s + test::framing_summary(h.payload, h.cookies, h.version, h.header_len);
 }
 
 TEST(RequestHeaderTest, ReaderCases) {
@@ -319,7 +310,7 @@ TEST(RequestHeaderTest, ReaderCases) {
       {"empty route text", "28 00 00 00", "zq:quik:real|get|||absent|-|v0|4"},
       {"sizes 0x01 is absent", "2a 01 00", "zq:quik:real|get|zq:net||absent|-|v0|3"},
       {"reserved sizes bit ignored", "2a 02 00", "zq:quik:real|get|zq:net||absent|-|v0|3"},
-      {"to the end", "2a 81 01 61 ee ee", "zq:quik:real|get|zq:net|a|to-end|-|v0|4"},
+      {"to the end", "2a 81 01 61 ee ee", "zq:quik:real|get|zq:net|a|to-end 0|-|v0|4"},
       {"sized with a long varint", "2a 80 00 80 00 00 00 05", "zq:quik:real|get|zq:net||sized 5|-|v0|8"},
       {"8-byte lengths", "ea 7c 00 00 00 00 00 00 00 01 61 00 00 00 00 00 00 00 01 80",
        "zq:quik:real|get|zq:net|a|absent|[80]|v3|20"},

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "header_summary.h"
 #include "hex_bytes.h"
 #include "wire_error_text.h"
 
@@ -137,17 +138,7 @@ std::string summary(const Result<ResponseHeader>& read) {
     case CommandKind::Str: s.append("str '").append(as_text(h.command.bytes)).append("'"); break;
     case CommandKind::Bytes: s.append("bytes [").append(to_hex(h.command.bytes)).append("]"); break;
   }
-  const char* modes[] = {"absent", "to-end", "sized"};
-  s.append("|").append(modes[static_cast<int>(h.payload.mode)]);
-  if (h.payload.mode != PayloadMode::Absent) s.append(" ").append(std::to_string(h.payload.length));
-  s += '|';
-  if (h.cookies) {
-    s.append("[").append(to_hex(*h.cookies)).append("]");
-  } else {
-    s += '-';
-  }
-  s.append("|v").append(std::to_string(h.version)).append("|").append(std::to_string(h.header_len));
-  return s;
+  return s.append("|") + test::framing_summary(h.payload, h.cookies, h.version, h.header_len);
 }
 
 TEST(ResponseHeaderTest, ReaderCases) {

@@ -12,27 +12,14 @@
 
 #include "container/varint.h"
 #include "hex_bytes.h"
+#include "wire_error_text.h"
 
 namespace zq {
 namespace {
 
 using test::from_hex;
+using test::describe;
 using test::to_hex;
-
-// "Truncated", "TooLarge" or "Invalid: <message>", so that failures print readably.
-std::string describe(const WireError& error) {
-  switch (error.kind) {
-    case WireErrorKind::Truncated: return "Truncated";
-    case WireErrorKind::TooLarge: return "TooLarge";
-    case WireErrorKind::Invalid: return std::string("Invalid: ") + error.message;
-  }
-  return "?";
-}
-
-template <class T>
-std::string describe(const Result<T>& result) {
-  return result.ok() ? "ok" : describe(result.error());
-}
 
 constexpr std::array<std::uint8_t, 16> kChecksum = {0, 1, 2,  3,  4,  5,  6,  7,
                                                     8, 9, 10, 11, 12, 13, 14, 15};

@@ -1,5 +1,6 @@
 // UTF-8 validation: named malformations, every code point, and an exhaustive count over all
-// three-byte strings.
+// three-byte strings. Lossy decoding: the maximal-subpart replacements, and that it repairs
+// exactly what validation refuses.
 #include "common/utf8.h"
 
 #include <gtest/gtest.h>
@@ -105,6 +106,62 @@ TEST(Utf8Test, CountOfValidThreeByteStrings) {
   }
   EXPECT_EQ(valid, kExpected);
 }
+
+#define FFFD "\xef\xbf\xbd"
+
+TEST(LossyUtf8Test, EachMaximalSubpartBecomesOneReplacement) {
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::string text;
+  } cases[] = {
+      {"empty", "", ""},
+      {"valid text unchanged", "a\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", "a\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"},
+      {"ff before ok", "\xffok", FFFD "ok"},
+      {"lone continuation", "\x80", FFFD},
+      {"two continuations", "\x80\xbf", FFFD FFFD},
+      {"cut two-byte sequence", "\xc3", FFFD},
+      {"cut three-byte sequence is one subpart", "\xe2\x82", FFFD},
+      {"cut four-byte sequence is one subpart", "\xf0\x9f\x98", FFFD},
+      {"cut sequence before ASCII", "\xe2\x82z", FFFD "z"},
+      {"overlong lead c0", "\xc0\xaf", FFFD FFFD},
+      {"overlong after e0", "\xe0\x80\xaf", FFFD FFFD FFFD},
+      {"surrogate", "\xed\xa0\x80", FFFD FFFD FFFD},
+      {"above U+10FFFF", "\xf4\x90\x80\x80", FFFD FFFD FFFD FFFD},
+      {"f5 lead", "\xf5\x80", FFFD FFFD},
+      // The example of the Unicode standard's recommended practice.
+      {"mixed", "a\xf1\x80\x80\xe1\x80\xc2" "b\x80" "c\x80\xbf" "d", "a" FFFD FFFD FFFD "b" FFFD "c" FFFD FFFD "d"},
+      {"bad byte after eight ASCII", "abcdefgh\xffi", "abcdefgh" FFFD "i"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(lossy_utf8(c.bytes), c.text);
+  }
+}
+
+TEST(LossyUtf8Test, RepairsExactlyWhatValidationRefuses) {
+  // Every two-byte string, and every lead byte before a cut-off or broken tail.
+  auto check = [](std::string_view bytes) {
+    const std::string text = lossy_utf8(bytes);
+    if (!is_valid_utf8(text)) FAIL() << "invalid output";
+    if (is_valid_utf8(bytes) != (text == bytes)) FAIL() << "changed a valid text or kept an invalid one";
+  };
+  char two[2];
+  for (int a = 0; a < 256; ++a) {
+    two[0] = static_cast<char>(a);
+    for (int b = 0; b < 256; ++b) {
+      two[1] = static_cast<char>(b);
+      check(std::string_view(two, 2));
+    }
+  }
+  for (int lead = 0xC0; lead < 0x100; ++lead) {
+    for (const char* tail : {"\x80\x80", "\x80\x80\x80", "\xbf(", "\x90\x80\x80", "\x8f\xbf\xbf"}) {
+      check(std::string(1, static_cast<char>(lead)) + tail);
+    }
+  }
+}
+
+#undef FFFD
 
 }  // namespace
 }  // namespace zq

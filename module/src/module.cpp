@@ -1,5 +1,6 @@
 // Start-up of duvevodavid._zqobjects: the module definition, its one execution step, and the
 // ordered list of what that step adds to the module.
+#include "commands/command_class.h"
 #include "frame/cached.h"
 #include "frame/errors.h"
 #include "frame/pyref.h"
@@ -20,6 +21,7 @@ struct ClassEntry {
 // Registration order is the order of __all__.
 constexpr ClassEntry kClasses[] = {
     {"Url", &UrlObject::type},
+    {"CommandObject", &CommandObjectObject::type},
     {"STPContainer", &STPContainerObject::type},
     {"ITPContainer", &ITPContainerObject::type},
     {"DMPContainer", &DMPContainerObject::type},

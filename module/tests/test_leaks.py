@@ -4,7 +4,7 @@ process's resident memory."""
 import sys
 import unittest
 
-from duvevodavid._zqobjects import DMPContainer, ITPContainer, STPContainer
+from duvevodavid._zqobjects import CommandObject, DMPContainer, ITPContainer, STPContainer
 from support import ROUNDS, GrowthTestCase, Unprintable, each_raises, ignored_unraisable, nested
 
 PAYLOAD = {"id": 1, "name": "entry", "items": list(range(50)), "blob": b"x" * 300, "nested": [{"a": [1.5, None]}]}
@@ -14,6 +14,12 @@ ITP = ITPContainer("html", b"<p>" * 100, 1)
 ITP_BYTES = ITP.serialize()
 DMP = DMPContainer("schema", PAYLOAD, 2, None, 7)
 DMP_BYTES = DMP.serialize()
+COMMANDS = [CommandObject(v) for v in (True, 200, "zq:transport:5", b"\xffok", "a\ud800")]
+
+
+class AngryEq:
+    def __eq__(self, other):
+        raise ValueError("eq")
 
 
 def growing_dict():
@@ -37,6 +43,10 @@ def successes():
         container.version if not isinstance(container, ITPContainer) else container.interpretatorVersion
     ITP.interpreterType
     DMP.schema_name
+    for command in COMMANDS:
+        command.value, command.ok, bool(command), str(command), repr(command)
+        command == 200, command != CommandObject(b"\xffok"), command == "zq:transport:5"
+        command.is_(["transport", "ReceiveTimeout"]), command.is_(("zq",)), command.is_([])
 
 
 # Each raises; the argument is built anew each time so that a leaked reference shows.
@@ -67,6 +77,16 @@ FAILURES = [
     lambda: DMPContainer("s", PAYLOAD, schema_kind=256),
     lambda: DMPContainer.deserialize(STP_BYTES),
     lambda: STPContainer.deserialize(STP_BYTES[:4] + b"\x91\xd6\xff\x00\x00\x00\x00").payload,
+    lambda: CommandObject(1.5),
+    lambda: CommandObject(-1),
+    lambda: CommandObject(2**64),
+    lambda: CommandObject(),
+    lambda: COMMANDS[2].is_("transport"),
+    lambda: COMMANDS[2].is_(["transport", 5]),
+    lambda: COMMANDS[2].is_(["\ud800"]),
+    lambda: hash(COMMANDS[0]),
+    lambda: COMMANDS[0] < COMMANDS[1],
+    lambda: COMMANDS[1] == AngryEq(),
 ]
 
 
@@ -76,6 +96,7 @@ def failures():
 
 def unprintable():
     STPContainer([Unprintable("x")])
+    CommandObject(Unprintable("x"))
 
 
 class LeakTest(GrowthTestCase):

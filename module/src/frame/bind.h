@@ -184,6 +184,28 @@ PyObject* unary_slot(PyObject* self) {
   return noargs_method<Self, B, Body>(self, nullptr);
 }
 
+// nb_bool: Body(record) -> bool.
+template <class Self, Borrow B, auto Body>
+int truth_slot(PyObject* self) {
+  return guarded([&]() -> int {
+    Self* instance = as_instance<Self>(self);
+    BorrowGuard<B> borrow(instance->borrow);
+    if (!borrow.acquire()) return -1;
+    return Body(detail::record_of<B>(instance)) ? 1 : 0;
+  });
+}
+
+// tp_richcompare: Body(record, other, op) -> result, under a shared borrow of the receiver.
+template <class Self, auto Body>
+PyObject* richcompare_slot(PyObject* self, PyObject* other, int op) {
+  return guarded([&]() -> PyObject* {
+    Self* instance = as_instance<Self>(self);
+    BorrowGuard<Borrow::Shared> borrow(instance->borrow);
+    if (!borrow.acquire()) return nullptr;
+    return to_object(Body(detail::record_of<Borrow::Shared>(instance), other, op));
+  });
+}
+
 // The names a setter's value is noted under.
 inline constexpr char kSetterV[] = "v";
 inline constexpr char kSetterValue[] = "value";

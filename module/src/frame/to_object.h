@@ -16,6 +16,7 @@ namespace zqpy {
 
 // A body that builds its own result hands it over unchanged.
 inline PyObject* to_object(PyObject* obj) { return obj; }
+inline PyObject* to_object(bool v) { return PyBool_FromLong(v); }
 inline PyObject* to_object(std::uint64_t v) { return PyLong_FromUnsignedLongLong(v); }
 inline PyObject* to_object(std::uint8_t v) { return PyLong_FromLong(v); }
 inline PyObject* to_object(std::string_view text) {

@@ -34,10 +34,11 @@ void TempDataObject::settle(Container container) {
   state_.emplace<Decoded>(Decoded{std::move(container), std::move(received)});
 }
 
+// Unpacking settles the slot as a first read does, so that its bytes stay writable too.
 Result<TempDataObject> decode_temp_data_object(Bytes bytes, bool unpack_container) {
-  if (!unpack_container) return TempDataObject::raw(std::move(bytes));
-  ZQ_ASSIGN_OR_RETURN(Container container, decode_container(bytes));
-  return TempDataObject::decoded(std::move(container));
+  TempDataObject slot = TempDataObject::raw(std::move(bytes));
+  if (unpack_container) ZQ_RETURN_IF_ERROR(unpack_temp_data_object(slot));
+  return slot;
 }
 
 Result<EncodedPayload> encode_temp_data_object(const TempDataObject& slot) {

@@ -53,8 +53,8 @@ class TempDataObject {
   std::variant<std::monostate, Raw, Decoded> state_;
 };
 
-// A Raw slot holding `bytes`; with `unpack_container`, a Decoded one holding what
-// decode_container makes of them, or its error (and no slot).
+// A Raw slot holding `bytes`; with `unpack_container`, that slot unpacked (Decoded), or the
+// error of decode_container (and no slot).
 Result<TempDataObject> decode_temp_data_object(Bytes bytes, bool unpack_container);
 
 // What a slot encodes to: nothing (Empty), or bytes lent by the slot (`view` valid while the slot

@@ -14,27 +14,12 @@ Run with the built module on the path:
 
 import os
 import sys
-import timeit
 
 from duvevodavid._zqobjects import ITPContainer, STPContainer, TempDataObject
+from python_bench import best_times
 
 MIB = 1 << 20
 ROUND_TRIP_GOAL = 2.2
-
-
-def best_times(operations, rounds=7, budget=0.05):
-    """The fastest time of one call of each operation, the rounds interleaved so that a change of
-    machine load reaches them alike."""
-    timers = {name: timeit.Timer(func) for name, func in operations.items()}
-    numbers = {}
-    for name, timer in timers.items():
-        number, seconds = timer.autorange()
-        numbers[name] = max(1, int(number * budget / seconds))
-    best = dict.fromkeys(operations, float("inf"))
-    for _ in range(rounds):
-        for name, timer in timers.items():
-            best[name] = min(best[name], timer.timeit(numbers[name]) / numbers[name])
-    return best
 
 
 def round_trip():

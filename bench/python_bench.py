@@ -34,21 +34,9 @@ SERIALIZE_GOAL = 3.0
 DESERIALIZE_GOAL = 1.5
 
 
-def measure(value, rounds=7, budget=0.05):
+def best_times(operations, rounds=7, budget=0.05):
     """The fastest time of one call of each operation. The rounds interleave the operations so
     that a change of machine load during the run reaches them alike."""
-    encoded = STPContainer(value).serialize()
-    pickled = pickle.dumps(value)
-    marshalled = marshal.dumps(value)
-    assert STPContainer.deserialize(encoded).payload == value
-    operations = {
-        "zq_ser": lambda: STPContainer(value).serialize(),
-        "zq_de": lambda: STPContainer.deserialize(encoded).payload,
-        "pickle_ser": lambda: pickle.dumps(value),
-        "pickle_de": lambda: pickle.loads(pickled),
-        "marshal_ser": lambda: marshal.dumps(value),
-        "marshal_de": lambda: marshal.loads(marshalled),
-    }
     timers = {name: timeit.Timer(func) for name, func in operations.items()}
     numbers = {}
     for name, timer in timers.items():
@@ -59,6 +47,21 @@ def measure(value, rounds=7, budget=0.05):
         for name, timer in timers.items():
             best[name] = min(best[name], timer.timeit(numbers[name]) / numbers[name])
     return best
+
+
+def measure(value):
+    encoded = STPContainer(value).serialize()
+    pickled = pickle.dumps(value)
+    marshalled = marshal.dumps(value)
+    assert STPContainer.deserialize(encoded).payload == value
+    return best_times({
+        "zq_ser": lambda: STPContainer(value).serialize(),
+        "zq_de": lambda: STPContainer.deserialize(encoded).payload,
+        "pickle_ser": lambda: pickle.dumps(value),
+        "pickle_de": lambda: pickle.loads(pickled),
+        "marshal_ser": lambda: marshal.dumps(value),
+        "marshal_de": lambda: marshal.loads(marshalled),
+    })
 
 
 def main():

@@ -6,8 +6,11 @@
 #include "frame/pyref.h"
 #include "frame/python.h"
 #include "objects/dmp_class.h"
+#include "objects/fat_manifest_class.h"
 #include "objects/itp_class.h"
 #include "objects/stp_class.h"
+#include "objects/temp_data_object_class.h"
+#include "objects/vfsd_class.h"
 #include "url/url_class.h"
 
 namespace zqpy {
@@ -24,7 +27,10 @@ constexpr ClassEntry kClasses[] = {
     {"CommandObject", &CommandObjectObject::type},
     {"STPContainer", &STPContainerObject::type},
     {"ITPContainer", &ITPContainerObject::type},
+    {"VFSDContainer", &VFSDContainerObject::type},
+    {"FATManifestContainer", &FATManifestContainerObject::type},
     {"DMPContainer", &DMPContainerObject::type},
+    {"TempDataObject", &TempDataObjectObject::type},
 };
 
 // Appends `name` to the module's __all__ (made as an empty list when missing), then sets the

@@ -339,5 +339,24 @@ class CoreErrorTest(unittest.TestCase):
             self.assertFalse(hasattr(error, "__notes__"), message)
 
 
+class SetterOrderTest(unittest.TestCase):
+    def test_setter_takes_the_borrow_before_converting(self):
+        url = m.Url("x://h/p")
+        seen = []
+
+        class bool_:  # noqa: N801 - converted as a NumPy boolean, through its truth value
+            __module__ = "numpy"
+
+            def __bool__(self):
+                try:
+                    url.path
+                except RuntimeError as error:
+                    seen.append(str(error))
+                return True
+
+        url.isIp = bool_()
+        self.assertEqual((seen, url.isIp), (["Already mutably borrowed"], True))
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -1,10 +1,13 @@
 """Repeated calls, successful and failing, must not grow the interpreter's allocations or the
 process's resident memory."""
 
+import collections.abc
+import itertools
 import sys
 import unittest
 
-from duvevodavid._zqobjects import CommandObject, DMPContainer, ITPContainer, STPContainer
+from duvevodavid._zqobjects import (CommandObject, DMPContainer, FATManifestContainer, ITPContainer,
+                                    STPContainer, TempDataObject, VFSDContainer)
 from support import ROUNDS, GrowthTestCase, Unprintable, each_raises, ignored_unraisable, nested
 
 PAYLOAD = {"id": 1, "name": "entry", "items": list(range(50)), "blob": b"x" * 300, "nested": [{"a": [1.5, None]}]}
@@ -99,6 +102,76 @@ def unprintable():
     CommandObject(Unprintable("x"))
 
 
+FRAMES = [(1, "f", bytes(32), 5, None), [2, "g", list(range(32)), 6, b"body" * 20]]
+VFSD_BYTES = VFSDContainer("dir", FRAMES, 1, compression_info=(1, 0, 0, 0)).serialize()
+FAT_BYTES = FATManifestContainer(4096, 1024, 2, bytes(range(64)), bytes(16)).serialize()
+FAT_WITHOUT_PARTS = bytes.fromhex("0004000040644400000000")
+
+
+def payload_successes():
+    VFSDContainer("dir", FRAMES, count=2).serialize()
+    VFSDContainer.deserialize(VFSD_BYTES).frames
+    FATManifestContainer.deserialize(FAT_BYTES).parts_abs_ids
+    FATManifestContainer(4096, 1024, 2, list(range(64))).checksum
+    for data in (STP_BYTES, ITP_BYTES, DMP_BYTES, VFSD_BYTES, FAT_BYTES, FAT_WITHOUT_PARTS):
+        holder = TempDataObject(data)
+        holder.container
+        holder.container
+        holder.serialize()
+        TempDataObject.deserialize(bytearray(data), True).serialize()
+    holder = TempDataObject(STP)
+    holder.setContainer(list(b"raw"))
+    holder.setContainer(VFSDContainer("d"))
+    holder.serialize()
+    TempDataObject.STP(PAYLOAD).serialize()
+    TempDataObject.ITP("html", b"x" * 100).container
+    TempDataObject.VFSD("d", iter(FRAMES)).serialize()
+    TempDataObject.FATManifest(4096, 1024, 2, bytes(64)).container.parts_abs_ids
+    TempDataObject.DMP("s", PAYLOAD).serialize()
+
+
+class Severe(collections.abc.Sequence):
+    def __len__(self):
+        raise KeyboardInterrupt
+
+    def __getitem__(self, i):
+        raise IndexError(i)
+
+
+PAYLOAD_FAILURES = [
+    lambda: VFSDContainer(5),
+    lambda: VFSDContainer("d", 5),
+    lambda: VFSDContainer("d", [FRAMES[0], (1, "f")]),
+    lambda: VFSDContainer("d", [itertools.count()]),
+    lambda: VFSDContainer("d", [(70000, "f", bytes(32), 0, None)]),
+    lambda: VFSDContainer("d", [(1, "f", bytes(31), 0, None)]),
+    lambda: VFSDContainer("d", [(1, "f", bytes(32), 0, "text")]),
+    lambda: VFSDContainer("d", FRAMES, count=5).serialize(),
+    lambda: VFSDContainer.deserialize(VFSD_BYTES[:-2]),
+    lambda: FATManifestContainer(1, 1024, 1, checksum=bytes(15)),
+    lambda: FATManifestContainer(1, 1000, 1),
+    lambda: FATManifestContainer(1, 1024, 1, bytes(33)),
+    lambda: FATManifestContainer(1, 1024, 0).serialize(),
+    lambda: TempDataObject("text"),
+    lambda: TempDataObject([1, 2, 300]),
+    lambda: TempDataObject(b"junk").container,
+    lambda: TempDataObject(b"junk").setContainer(None),
+    lambda: TempDataObject.deserialize(b"junk", True),
+    lambda: TempDataObject.deserialize("text"),
+    lambda: TempDataObject.ITP("html", None),
+    lambda: TempDataObject.STP([object()]),
+    lambda: TempDataObject.DMP("", PAYLOAD),
+    lambda: TempDataObject.VFSD("d", [[1]]),
+    lambda: TempDataObject.FATManifest(1, 1024, 1, bytes(33)),
+    lambda: TempDataObject.VFSD("d", count=1).serialize(),
+]
+
+
+def payload_failures():
+    each_raises(PAYLOAD_FAILURES, (TypeError, ValueError, OverflowError))
+    each_raises([lambda: TempDataObject(Severe())], KeyboardInterrupt)
+
+
 class LeakTest(GrowthTestCase):
     BLOCK_SLACK = 50
     RSS_SLACK = 512 * 1024
@@ -108,6 +181,12 @@ class LeakTest(GrowthTestCase):
 
     def test_failing_calls(self):
         self.assert_no_growth(failures, ROUNDS // 4)
+
+    def test_payload_successes(self):
+        self.assert_no_growth(payload_successes)
+
+    def test_payload_failures(self):
+        self.assert_no_growth(payload_failures)
 
     def test_unraisable_text(self):
         with ignored_unraisable():

@@ -36,6 +36,11 @@ inline constexpr std::size_t kMaxDecodeReserve = 4096;
 // On failure (DepthExceeded, NotEncodable) `out` holds the bytes written before the failing item.
 Result<void, SerializationError> encode_value(const Value& value, Bytes& out, std::size_t depth = 0);
 
+// Whether encode_value(value, out, depth) would succeed, found without writing: no array or map
+// at depth kMaxEncodeDepth or deeper, no timestamp nanos above 999999999, no negative extension
+// type, no length above 2^32-1. For decoded values, which may break each of these but the last.
+bool encodable(const Value& value, std::size_t depth = 0);
+
 // Appends one map of `pairs` in order, keys and values encoded at depth 1.
 Result<void, SerializationError> encode_map_pairs(const Value::Map& pairs, Bytes& out);
 

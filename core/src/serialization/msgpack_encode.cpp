@@ -287,6 +287,30 @@ Result<void, SerializationError> encode_value(const Value& value, Bytes& out, st
   return {};
 }
 
+bool encodable(const Value& value, std::size_t depth) {
+  switch (value.kind()) {
+    case Value::Kind::Str:
+      return value.as_str().size() <= kMaxLength;
+    case Value::Kind::Bin:
+      return value.as_bin().size() <= kMaxLength;
+    case Value::Kind::Array:
+      if (depth >= kMaxEncodeDepth || value.as_array().size() > kMaxLength) return false;
+      return std::all_of(value.as_array().begin(), value.as_array().end(),
+                         [&](const Value& item) { return encodable(item, depth + 1); });
+    case Value::Kind::Map:
+      if (depth >= kMaxEncodeDepth || value.as_map().size() > kMaxLength) return false;
+      return std::all_of(value.as_map().begin(), value.as_map().end(), [&](const ValuePair& pair) {
+        return encodable(pair.key, depth + 1) && encodable(pair.value, depth + 1);
+      });
+    case Value::Kind::Timestamp:
+      return value.as_timestamp().nanos <= kMaxNanos;
+    case Value::Kind::Ext:
+      return value.as_ext().type >= 0 && value.as_ext().data.size() <= kMaxLength;
+    default:
+      return true;
+  }
+}
+
 Result<void, SerializationError> encode_map_pairs(const Value::Map& pairs, Bytes& out) {
   Encoder encoder(out, nullptr);
   if (!encoder.finish(encoder.map(pairs, 0, encoder.start()))) return encoder.error();

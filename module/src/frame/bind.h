@@ -210,8 +210,9 @@ PyObject* richcompare_slot(PyObject* self, PyObject* other, int op) {
 inline constexpr char kSetterV[] = "v";
 inline constexpr char kSetterValue[] = "value";
 
-// Property setter: converts the value by P (noted as `ValueName`), then takes the exclusive
-// borrow and runs Body(record, converted). Deleting raises AttributeError.
+// Property setter, ordered as every call is (shape, borrow, conversion): takes the exclusive
+// borrow, converts the value by P (noted as `ValueName`), then runs Body(record, converted).
+// Deleting raises AttributeError.
 template <class Self, class P, const auto& ValueName, auto Body>
 int setter(PyObject* self, PyObject* value, void*) {
   return guarded([&]() -> int {
@@ -219,14 +220,14 @@ int setter(PyObject* self, PyObject* value, void*) {
       PyErr_SetString(PyExc_AttributeError, "property has no deleter");
       return -1;
     }
+    Self* instance = as_instance<Self>(self);
+    BorrowGuard<Borrow::Exclusive> borrow(instance->borrow);
+    if (!borrow.acquire()) return -1;
     typename P::value_type converted{};
     if (!P::fill(value, converted)) {
       add_argument_note(ValueName);
       return -1;
     }
-    Self* instance = as_instance<Self>(self);
-    BorrowGuard<Borrow::Exclusive> borrow(instance->borrow);
-    if (!borrow.acquire()) return -1;
     return Body(instance->record, std::move(converted));
   });
 }

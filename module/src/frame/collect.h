@@ -1,7 +1,9 @@
 // Collecting any iterable into a vector, presized by operator.length_hint.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -17,21 +19,25 @@ inline constexpr std::size_t kMaxPresize = std::size_t{1} << 16;
 // goes to the interpreter's unraisable hook and the hint is 0.
 std::size_t length_hint_of(PyObject* iterator);
 
-// Collects the items of `iterable` in order. `convert(item, value)` turns one borrowed item into
-// a T or returns false with an exception set; the first failure, of the iteration or of an item,
-// ends the collection with false.
+// Collects the items of `iterable` in order, at most `max_items` of them: iteration stops once
+// that many are in, so an endless iterable ends too. `convert(item, value)` turns one borrowed
+// item into a T or returns false with an exception set; the first failure, of the iteration or
+// of an item, ends the collection with false.
 template <class T, class Convert>
-bool collect_iterable(PyObject* iterable, std::vector<T>& out, Convert&& convert) {
+bool collect_iterable(PyObject* iterable, std::vector<T>& out, Convert&& convert,
+                      std::size_t max_items = std::numeric_limits<std::size_t>::max()) {
   PyRef iterator(PyObject_GetIter(iterable));
   if (!iterator) return false;
   out.clear();
-  out.reserve(length_hint_of(iterator.get()));
-  while (PyRef item{PyIter_Next(iterator.get())}) {
+  out.reserve(std::min(length_hint_of(iterator.get()), max_items));
+  while (out.size() < max_items) {
+    PyRef item(PyIter_Next(iterator.get()));
+    if (!item) return !PyErr_Occurred();
     T value{};
     if (!convert(item.get(), value)) return false;
     out.push_back(std::move(value));
   }
-  return !PyErr_Occurred();
+  return true;
 }
 
 }  // namespace zqpy

@@ -53,6 +53,12 @@ void add_argument_note(const char* name) {
   PyErr_SetRaisedException(exc);
 }
 
+bool drop_ordinary_error() {
+  if (!PyErr_ExceptionMatches(PyExc_Exception) || PyErr_ExceptionMatches(PyExc_MemoryError)) return false;
+  PyErr_Clear();
+  return true;
+}
+
 PyObject* raise_internal_fault(const char* message) {
   PySys_WriteStderr("duvevodavid._zqobjects: internal fault: %.900s\n", message);
   PyObject* type = cached::internal_fault_type();

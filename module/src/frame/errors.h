@@ -23,6 +23,11 @@ PyObject* raise_downcast_error(PyObject* obj, PyTypeObject* expected);
 // note is discarded and the original exception stays raised.
 void add_argument_note(const char* name);
 
+// For fallbacks that drop a failed attempt: clears the exception being raised and returns true
+// when it is an ordinary failure, an Exception other than MemoryError; leaves any other raised
+// (KeyboardInterrupt, SystemExit, MemoryError, the internal fault) and returns false.
+bool drop_ordinary_error();
+
 // Raises the module's internal-fault exception (derived directly from BaseException) and writes
 // the message to standard error. Returns nullptr.
 PyObject* raise_internal_fault(const char* message);

@@ -51,7 +51,8 @@ bool is_numpy_bool(PyObject* obj) {
 }
 
 // Checks that `obj` is a Sequence other than str and opens an iterator over it. `presize` is
-// its len() (capped), or 0 when len() raises, whose error is discarded.
+// its len() (capped), or 0 when len() fails with an ordinary error, which is discarded; other
+// errors (KeyboardInterrupt, MemoryError, ...) end the conversion.
 bool open_sequence(PyObject* obj, PyRef& iterator, std::size_t& presize) {
   if (PyUnicode_Check(obj)) {
     PyErr_SetString(PyExc_TypeError, "a string cannot be taken as a sequence of items");
@@ -69,7 +70,7 @@ bool open_sequence(PyObject* obj, PyRef& iterator, std::size_t& presize) {
   }
   Py_ssize_t length = PyObject_Size(obj);
   if (length < 0) {
-    PyErr_Clear();
+    if (!drop_ordinary_error()) return false;
     length = 0;
   }
   presize = std::min(static_cast<std::size_t>(length), kMaxPresize);

@@ -7,7 +7,11 @@
 #include "objects/dmp_class.h"
 #include "objects/itp_class.h"
 #include "objects/stp_class.h"
+#include "tools/domain_matcher_classes.h"
+#include "tools/zq_domain_class.h"
 #include "url/url_class.h"
+#include "values/core_tables.h"
+#include "vorn/vorn_class.h"
 
 namespace zqpy {
 namespace {
@@ -19,6 +23,12 @@ struct ClassEntry {
 
 // Registration order is the order of __all__.
 constexpr ClassEntry kClasses[] = {
+    {"ZQDomain", &ZQDomainObject::type},
+    {"CompiledDomainPattern", &CompiledDomainPatternObject::type},
+    {"DomainMatcher", &DomainMatcherObject::type},
+    {"DomainMatcherList", &DomainMatcherListObject::type},
+    {"DomainMatcherDict", &DomainMatcherDictObject::type},
+    {"VORNObject", &VORNObjectObject::type},
     {"Url", &UrlObject::type},
     {"STPContainer", &STPContainerObject::type},
     {"ITPContainer", &ITPContainerObject::type},
@@ -56,7 +66,11 @@ int zqobjects_exec(PyObject* module) {
       PyTypeObject* type = entry.type();
       if (!type || add_to_module(module, entry.name, reinterpret_cast<PyObject*>(type)) < 0) return -1;
     }
-    return 0;
+    // Last, the one function, bound to the module and named by its __name__.
+    PyRef name(PyModule_GetNameObject(module));
+    PyRef function(name ? PyCFunction_NewEx(core_tables_def(), module, name.get()) : nullptr);
+    if (!function) return -1;
+    return add_to_module(module, core_tables_def()->ml_name, function.get());
   });
 }
 

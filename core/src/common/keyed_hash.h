@@ -1,0 +1,41 @@
+// A keyed hash for the core's hash tables (SipHash-1-3 over bytes, 64-bit result). A table draws
+// its random keys once, when it is built, and keeps them: lookups on any thread then use the
+// keys the table was built with, and no table depends on state that outlives it or on state
+// that dies before it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zq {
+
+struct HashKeys {
+  std::uint64_t k0 = 0;
+  std::uint64_t k1 = 0;
+};
+
+// Fresh random keys from the system's random source; when it cannot deliver, keys mixed from
+// the clock, an address and a counter, which still differ from table to table.
+HashKeys random_hash_keys();
+
+// SipHash-1-3 of `bytes` under `keys`.
+std::uint64_t keyed_hash(const HashKeys& keys, std::string_view bytes);
+
+// A hasher for unordered containers of texts that carries its table's keys; transparent, so a
+// table of std::string looks up string_views without a copy.
+struct KeyedTextHash {
+  using is_transparent = void;
+  HashKeys keys;
+
+  std::size_t operator()(std::string_view text) const { return keyed_hash(keys, text); }
+  std::size_t operator()(const std::string& text) const { return keyed_hash(keys, text); }
+};
+
+struct TextEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const { return a == b; }
+};
+
+}  // namespace zq

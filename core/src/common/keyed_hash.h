@@ -4,9 +4,7 @@
 // that dies before it.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 namespace zq {
@@ -22,20 +20,5 @@ HashKeys random_hash_keys();
 
 // SipHash-1-3 of `bytes` under `keys`.
 std::uint64_t keyed_hash(const HashKeys& keys, std::string_view bytes);
-
-// A hasher for unordered containers of texts that carries its table's keys; transparent, so a
-// table of std::string looks up string_views without a copy.
-struct KeyedTextHash {
-  using is_transparent = void;
-  HashKeys keys;
-
-  std::size_t operator()(std::string_view text) const { return keyed_hash(keys, text); }
-  std::size_t operator()(const std::string& text) const { return keyed_hash(keys, text); }
-};
-
-struct TextEqual {
-  using is_transparent = void;
-  bool operator()(std::string_view a, std::string_view b) const { return a == b; }
-};
 
 }  // namespace zq

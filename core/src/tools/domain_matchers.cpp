@@ -11,40 +11,71 @@ constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 
 bool holds_star(std::string_view text) { return text.find('*') != std::string_view::npos; }
 
-}  // namespace
-
-DomainPatternCache::DomainPatternCache() : patterns_(0, KeyedTextHash{random_hash_keys()}) {}
-
-const CompiledDomainPattern& compile_cached(DomainPatternCache& cache, std::string_view text) {
-  auto found = cache.patterns_.find(text);
-  if (found != cache.patterns_.end()) return found->second;
-  return cache.patterns_.emplace(std::string(text), compile_domain_pattern(text)).first->second;
+// Byte k of `text` read forwards, or backwards from its end.
+unsigned char key_byte(std::string_view text, std::size_t k, bool reversed) {
+  return static_cast<unsigned char>(reversed ? text[text.size() - 1 - k] : text[k]);
 }
 
-void WildcardIndex::insert(std::vector<Node>& trie, std::string_view key, bool reversed, std::uint32_t index) {
+}  // namespace
+
+const CompiledDomainPattern& compile_cached(DomainPatternCache& cache, std::string_view text) {
+  const std::uint32_t found = cache.texts_.find(text);
+  if (found != TextIndex::kNotFound) return cache.patterns_[found];
+  CompiledDomainPattern compiled = compile_domain_pattern(text);
+  cache.texts_.insert(text);
+  return cache.patterns_.emplace_back(std::move(compiled));
+}
+
+void WildcardIndex::insert(Trie& trie, std::string_view key, std::uint32_t index) {
   std::uint32_t node = 0;
-  for (std::size_t k = 0; k < key.size(); ++k) {
-    const auto byte = static_cast<unsigned char>(reversed ? key[key.size() - 1 - k] : key[k]);
+  std::size_t k = 0;
+  while (k < key.size()) {
+    const unsigned char byte = key_byte(key, k, trie.reversed);
     std::uint32_t child = kNone;
-    for (const auto& [b, c] : trie[node].children) {
-      if (b == byte) child = c;
+    for (std::uint32_t c : trie.nodes[node].children) {
+      if (static_cast<unsigned char>(trie.nodes[c].label[0]) == byte) child = c;
     }
     if (child == kNone) {
-      child = static_cast<std::uint32_t>(trie.size());
-      trie[node].children.emplace_back(byte, child);
-      trie.emplace_back();
+      // A new leaf takes the rest of the key as its label.
+      Node leaf;
+      for (; k < key.size(); ++k) leaf.label.push_back(static_cast<char>(key_byte(key, k, trie.reversed)));
+      child = static_cast<std::uint32_t>(trie.nodes.size());
+      trie.nodes.push_back(std::move(leaf));
+      trie.nodes[node].children.push_back(child);
+      node = child;
+      break;
     }
+    const std::string& label = trie.nodes[child].label;
+    std::size_t common = 0;
+    while (common < label.size() && k + common < key.size() &&
+           static_cast<unsigned char>(label[common]) == key_byte(key, k + common, trie.reversed)) {
+      ++common;
+    }
+    if (common < label.size()) {
+      // Split the edge: a new node takes the common part, the old child keeps the rest.
+      Node middle;
+      middle.label = label.substr(0, common);
+      middle.children.push_back(child);
+      trie.nodes[child].label.erase(0, common);
+      const auto middle_index = static_cast<std::uint32_t>(trie.nodes.size());
+      for (std::uint32_t& c : trie.nodes[node].children) {
+        if (c == child) c = middle_index;
+      }
+      trie.nodes.push_back(std::move(middle));
+      child = middle_index;
+    }
+    k += common;
     node = child;
   }
-  trie[node].patterns.push_back(index);
+  trie.nodes[node].patterns.push_back(index);
 }
 
 void WildcardIndex::add(CompiledDomainPattern pattern) {
   const auto index = static_cast<std::uint32_t>(patterns_.size());
   if (!pattern.tail().empty()) {
-    insert(by_tail_, pattern.tail(), true, index);
+    insert(by_tail_, pattern.tail(), index);
   } else if (!pattern.head().empty()) {
-    insert(by_head_, pattern.head(), false, index);
+    insert(by_head_, pattern.head(), index);
   } else {
     unanchored_.push_back(index);
   }
@@ -62,21 +93,28 @@ void WildcardIndex::try_patterns(const std::vector<std::uint32_t>& indices, std:
   }
 }
 
-void WildcardIndex::walk(const std::vector<Node>& trie, std::string_view key, bool reversed,
-                         std::string_view domain, bool any, std::uint32_t& best) const {
+void WildcardIndex::walk(const Trie& trie, std::string_view domain, bool any, std::uint32_t& best) const {
+  const std::vector<Node>& nodes = trie.nodes;
   std::uint32_t node = 0;
-  for (std::size_t k = 0; k < key.size(); ++k) {
-    const auto byte = static_cast<unsigned char>(reversed ? key[key.size() - 1 - k] : key[k]);
+  std::size_t k = 0;
+  while (k < domain.size() && !nodes[node].children.empty()) {
+    const unsigned char byte = key_byte(domain, k, trie.reversed);
     std::uint32_t child = kNone;
-    for (const auto& [b, c] : trie[node].children) {
-      if (b == byte) {
+    for (std::uint32_t c : nodes[node].children) {
+      if (static_cast<unsigned char>(nodes[c].label[0]) == byte) {
         child = c;
         break;
       }
     }
     if (child == kNone) return;
+    const std::string& label = nodes[child].label;
+    if (label.size() > domain.size() - k) return;
+    for (std::size_t j = 1; j < label.size(); ++j) {
+      if (static_cast<unsigned char>(label[j]) != key_byte(domain, k + j, trie.reversed)) return;
+    }
+    k += label.size();
     node = child;
-    try_patterns(trie[node].patterns, domain, best);
+    try_patterns(nodes[node].patterns, domain, best);
     if (any && best != kNone) return;
   }
 }
@@ -85,14 +123,14 @@ std::optional<std::uint32_t> WildcardIndex::find(std::string_view domain, bool a
   if (patterns_.empty() || domain.size() > kMaxMatchedDomainBytes) return std::nullopt;
   std::uint32_t best = kNone;
   try_patterns(unanchored_, domain, best);
-  if (!(any && best != kNone)) walk(by_tail_, domain, true, domain, any, best);
-  if (!(any && best != kNone)) walk(by_head_, domain, false, domain, any, best);
+  if (!(any && best != kNone)) walk(by_tail_, domain, any, best);
+  if (!(any && best != kNone)) walk(by_head_, domain, any, best);
   if (best == kNone) return std::nullopt;
   return best;
 }
 
 DomainMatcherList build_domain_matcher_list(std::span<const std::string> patterns) {
-  DomainMatcherList list{decltype(DomainMatcherList::exact)(0, KeyedTextHash{random_hash_keys()}), {}};
+  DomainMatcherList list;
   for (const std::string& text : patterns) {
     if (holds_star(text)) {
       list.wildcards.add(compile_domain_pattern(text));
@@ -104,27 +142,28 @@ DomainMatcherList build_domain_matcher_list(std::span<const std::string> pattern
 }
 
 bool match_any(const DomainMatcherList& list, std::string_view domain) {
-  if (!list.exact.empty() && list.exact.find(domain) != list.exact.end()) return true;
+  if (list.exact.find(domain) != TextIndex::kNotFound) return true;
   return list.wildcards.find(domain, true).has_value();
 }
 
 DomainMatcherDict build_domain_matcher_dict(std::span<const DomainPatternValue> pairs) {
-  DomainMatcherDict dict{decltype(DomainMatcherDict::exact)(0, KeyedTextHash{random_hash_keys()}), {}, {}};
+  DomainMatcherDict dict;
   for (const auto& [pattern, value] : pairs) {
     if (holds_star(pattern)) {
       dict.wildcards.add(compile_domain_pattern(pattern));
       dict.wildcard_values.push_back(value);
+    } else if (const auto [number, inserted] = dict.exact.insert(pattern); inserted) {
+      dict.exact_values.push_back(value);
     } else {
-      dict.exact.insert_or_assign(std::string(pattern), value);
+      dict.exact_values[number] = value;
     }
   }
   return dict;
 }
 
 std::optional<std::int64_t> match_first(const DomainMatcherDict& dict, std::string_view domain) {
-  if (!dict.exact.empty()) {
-    auto found = dict.exact.find(domain);
-    if (found != dict.exact.end()) return found->second;
+  if (const std::uint32_t number = dict.exact.find(domain); number != TextIndex::kNotFound) {
+    return dict.exact_values[number];
   }
   const auto index = dict.wildcards.find(domain, false);
   if (!index) return std::nullopt;

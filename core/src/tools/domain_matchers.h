@@ -5,15 +5,14 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
-#include "common/keyed_hash.h"
+#include "common/text_index.h"
 #include "tools/domain_pattern.h"
 
 namespace zq {
@@ -21,7 +20,6 @@ namespace zq {
 // The patterns a cache has compiled, by exact text. It has no size limit and evicts nothing.
 class DomainPatternCache {
  public:
-  DomainPatternCache();
   std::size_t size() const { return patterns_.size(); }
 
   // The cached pattern for `text`, compiled and stored under a copy of the text on first use.
@@ -29,14 +27,15 @@ class DomainPatternCache {
   friend const CompiledDomainPattern& compile_cached(DomainPatternCache& cache, std::string_view text);
 
  private:
-  std::unordered_map<std::string, CompiledDomainPattern, KeyedTextHash, TextEqual> patterns_;
+  TextIndex texts_;
+  std::deque<CompiledDomainPattern> patterns_;  // by text number; a deque keeps references stable
 };
 
 const CompiledDomainPattern& compile_cached(DomainPatternCache& cache, std::string_view text);
 
 // Wildcard patterns in input order, indexed for lookup. Patterns with a literal tail hang in a
-// trie of reversed tails, the others with a literal head in a trie of heads, the rest (no
-// literal at either end) in a list; each trie node lists its patterns in ascending index.
+// radix trie of reversed tails, the others with a literal head in a radix trie of heads, the
+// rest (no literal at either end) in a list; each node lists its patterns in ascending index.
 class WildcardIndex {
  public:
   void add(CompiledDomainPattern pattern);
@@ -48,24 +47,28 @@ class WildcardIndex {
 
  private:
   struct Node {
-    std::vector<std::pair<unsigned char, std::uint32_t>> children;
+    std::string label;                   // the key bytes on the edge into this node, in key order
+    std::vector<std::uint32_t> children;  // nodes, each label starting with a different byte
     std::vector<std::uint32_t> patterns;
   };
-  static void insert(std::vector<Node>& trie, std::string_view key, bool reversed, std::uint32_t index);
-  // Tries the patterns of the nodes along `key` (read backwards when `reversed`).
-  void walk(const std::vector<Node>& trie, std::string_view key, bool reversed, std::string_view domain,
-            bool any, std::uint32_t& best) const;
+  struct Trie {
+    bool reversed = false;  // keys are read from the end of the text
+    std::vector<Node> nodes{Node{}};
+  };
+  static void insert(Trie& trie, std::string_view key, std::uint32_t index);
+  // Tries the patterns of the nodes along `domain`'s key path.
+  void walk(const Trie& trie, std::string_view domain, bool any, std::uint32_t& best) const;
   // Tries `indices` (ascending) below `best`, lowering it to the first that matches.
   void try_patterns(const std::vector<std::uint32_t>& indices, std::string_view domain, std::uint32_t& best) const;
 
   std::vector<CompiledDomainPattern> patterns_;
-  std::vector<Node> by_tail_{Node{}};
-  std::vector<Node> by_head_{Node{}};
+  Trie by_tail_{true};
+  Trie by_head_{false};
   std::vector<std::uint32_t> unanchored_;
 };
 
 struct DomainMatcherList {
-  std::unordered_set<std::string, KeyedTextHash, TextEqual> exact;
+  TextIndex exact;
   WildcardIndex wildcards;
 };
 
@@ -75,7 +78,8 @@ struct DomainPatternValue {
 };
 
 struct DomainMatcherDict {
-  std::unordered_map<std::string, std::int64_t, KeyedTextHash, TextEqual> exact;
+  TextIndex exact;
+  std::vector<std::int64_t> exact_values;     // by exact-name number
   WildcardIndex wildcards;
   std::vector<std::int64_t> wildcard_values;  // by wildcard index
 };

@@ -14,7 +14,10 @@ constexpr bool is_separator(unsigned char b) { return b == '.' || b == '~'; }
 constexpr bool is_wildcard(DomainToken t) { return t == DomainToken::Star || t == DomainToken::DoubleStar; }
 
 bool has_separator(std::string_view bytes) {
-  return bytes.find_first_of(".~") != std::string_view::npos;
+  for (char c : bytes) {
+    if (is_separator(static_cast<unsigned char>(c))) return true;
+  }
+  return false;
 }
 
 bool starts_with(std::string_view text, std::string_view head) {

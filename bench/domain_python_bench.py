@@ -8,9 +8,9 @@ Each ratio is how many times faster the matcher is than the baseline (higher is 
 
 import re
 import sys
-import timeit
 
 from duvevodavid._zqobjects import DomainMatcher, DomainMatcherDict, DomainMatcherList
+from timing import best_seconds
 
 PATTERN = "*.api.example.com"
 DOMAIN = "eu-west.api.example.com"
@@ -40,13 +40,6 @@ def to_regex(pattern):
     return "".join(out)
 
 
-def best_seconds(func, budget=0.2, repeat=5):
-    """The fastest time of one call, over `repeat` runs of about `budget` seconds each."""
-    timer = timeit.Timer(func)
-    number, _ = timer.autorange()
-    number = max(1, int(number * budget / 0.2))
-    return min(timer.repeat(repeat=repeat, number=number)) / number
-
 
 def main():
     matcher = DomainMatcher()
@@ -58,6 +51,8 @@ def main():
     listed = DomainMatcherList(EXACT + WILDCARDS)
     mapped = DomainMatcherDict({p: i for i, p in enumerate(EXACT + WILDCARDS)})
     alternation = re.compile("|".join("(?:%s)" % to_regex(p) for p in WILDCARDS), re.DOTALL)
+    # The same answer as match_any from one expression: the exact names escaped, then the wildcards.
+    everything = re.compile("|".join("(?:%s)" % to_regex(p) for p in EXACT + WILDCARDS), re.DOTALL)
     for _, domain in CASES:
         assert listed.match_any(domain) == (domain in EXACT or bool(alternation.fullmatch(domain)))
 
@@ -71,6 +66,9 @@ def main():
         baseline = (lambda d=domain: alternation.fullmatch(d))
         rows.append(("match_any, " + name, lambda d=domain: listed.match_any(d), baseline, SET_GOAL))
         rows.append(("dict match, " + name, lambda d=domain: mapped.match(d), baseline, SET_GOAL))
+    # Not a goal: the exact-name case against the expression that gives match_any's answer.
+    rows.append(("match_any, exact hit, vs all 100", lambda: listed.match_any(CASES[0][1]),
+                 lambda: everything.fullmatch(CASES[0][1]), None))
 
     print("Python %d.%d, pattern %s, domain %s" % (sys.version_info[0], sys.version_info[1], PATTERN, DOMAIN))
     print("%-34s %10s %10s %9s %9s" % ("case", "ours ns", "re ns", "ratio", "goal"))
@@ -78,10 +76,10 @@ def main():
     for name, ours, baseline, goal in rows:
         ours_s, base_s = best_seconds(ours), best_seconds(baseline)
         ratio = base_s / ours_s
-        if ratio < goal:
+        if goal is not None and ratio < goal:
             short.append(name)
-        print("%-34s %10.1f %10.1f %8.1fx %5.0fx %s" % (name, ours_s * 1e9, base_s * 1e9, ratio, goal,
-                                                        "ok" if ratio >= goal else "SHORT"))
+        mark = "" if goal is None else "%5.0fx %s" % (goal, "ok" if ratio >= goal else "SHORT")
+        print("%-34s %10.1f %10.1f %8.1fx %s" % (name, ours_s * 1e9, base_s * 1e9, ratio, mark))
     return 1 if short else 0
 
 

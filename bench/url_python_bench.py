@@ -6,10 +6,10 @@ Each ratio is how many times faster Url is than the baseline (higher is better).
 """
 
 import sys
-import timeit
 from urllib.parse import parse_qsl, urlencode, urlsplit, urlunsplit
 
 from duvevodavid._zqobjects import Url
+from timing import best_seconds
 
 # A protocol chain, an IPv6 host with a port, three typed parameters and a fragment.
 TEXT = "zq:quik:real~api~zq://[2001:db8::7]:8080/v1/items?id=42&ratio=0.5&name=alpha#top"
@@ -18,13 +18,6 @@ PARAMS = {"id": 42, "ratio": 0.5, "name": "alpha"}
 # Ratios Url must reach against the standard library.
 GOALS = {"parse + params": 10.0, "print": 10.0}
 
-
-def best_seconds(func, budget=0.2, repeat=5):
-    """The fastest time of one call, over `repeat` runs of about `budget` seconds each."""
-    timer = timeit.Timer(func)
-    number, _ = timer.autorange()
-    number = max(1, int(number * budget / 0.2))
-    return min(timer.repeat(repeat=repeat, number=number)) / number
 
 
 def main():

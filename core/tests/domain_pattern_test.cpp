@@ -1,6 +1,6 @@
 // Domain patterns: compiled tokens, the edge cases of matching, the differential check against
 // the table reference over random patterns and domains, bounded work on long patterns, the
-// list and dict with their index, the cache, the domain tests and the hash keys of tables.
+// list and dict with their index, the cache and the domain tests.
 #include "tools/domain_pattern.h"
 
 #include <gtest/gtest.h>
@@ -8,10 +8,8 @@
 #include <chrono>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "common/keyed_hash.h"
 #include "domain_pattern_reference.h"
 #include "tools/domain_matchers.h"
 
@@ -216,34 +214,6 @@ TEST(DomainNamesTest, CoreAndSysSuffixes) {
   for (const char* name : {"core.x", "CORE", "g", "ab", "gwx", "Core", ""}) EXPECT_FALSE(is_core_domain(name)) << name;
   for (const char* name : {"a.zq", ".zq", "a.sys"}) EXPECT_TRUE(is_sys_domain(name)) << name;
   for (const char* name : {"zq", "sys", "asys", "a.ZQ", "a.zq.", ""}) EXPECT_FALSE(is_sys_domain(name)) << name;
-}
-
-TEST(KeyedHashTest, KeysChangeTheHash) {
-  const HashKeys a = random_hash_keys();
-  const HashKeys b = random_hash_keys();
-  EXPECT_FALSE(a.k0 == b.k0 && a.k1 == b.k1);
-  int differ = 0;
-  for (const char* text : {"", "a", "example.com", "a much longer text than eight bytes"}) {
-    EXPECT_EQ(keyed_hash(a, text), keyed_hash(a, text));
-    differ += keyed_hash(a, text) != keyed_hash(b, text);
-  }
-  EXPECT_EQ(differ, 4);
-  // Every byte and the length count.
-  EXPECT_NE(keyed_hash(a, std::string_view("ab", 2)), keyed_hash(a, std::string_view("ab\0", 3)));
-  EXPECT_NE(keyed_hash(a, "12345678x"), keyed_hash(a, "12345678y"));
-}
-
-// A table keeps the keys it was built with: one built on a thread that has ended still finds
-// its names, on this thread and on another.
-TEST(KeyedHashTest, TablesOutliveTheThreadThatBuiltThem) {
-  const std::vector<std::string> names = {"alpha.zq", "beta.zq", "*.gamma"};
-  std::optional<DomainMatcherList> list;
-  std::thread([&] { list.emplace(build_domain_matcher_list(names)); }).join();
-  EXPECT_TRUE(match_any(*list, "alpha.zq"));
-  EXPECT_TRUE(match_any(*list, "x.gamma"));
-  bool found_elsewhere = false;
-  std::thread([&] { found_elsewhere = match_any(*list, "beta.zq"); }).join();
-  EXPECT_TRUE(found_elsewhere);
 }
 
 }  // namespace

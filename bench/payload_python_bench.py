@@ -16,7 +16,7 @@ import os
 import sys
 
 from duvevodavid._zqobjects import ITPContainer, STPContainer, TempDataObject
-from python_bench import best_times
+from timing import best_times
 
 MIB = 1 << 20
 ROUND_TRIP_GOAL = 2.2

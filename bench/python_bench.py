@@ -8,9 +8,9 @@ Each figure is how many times faster the container is than the baseline (higher 
 import marshal
 import pickle
 import sys
-import timeit
 
 from duvevodavid._zqobjects import STPContainer
+from timing import best_times
 
 
 def nested(depth):
@@ -32,21 +32,6 @@ CASES = {
 # Ratios the container must reach against pickle.
 SERIALIZE_GOAL = 3.0
 DESERIALIZE_GOAL = 1.5
-
-
-def best_times(operations, rounds=7, budget=0.05):
-    """The fastest time of one call of each operation. The rounds interleave the operations so
-    that a change of machine load during the run reaches them alike."""
-    timers = {name: timeit.Timer(func) for name, func in operations.items()}
-    numbers = {}
-    for name, timer in timers.items():
-        number, seconds = timer.autorange()
-        numbers[name] = max(1, int(number * budget / seconds))
-    best = dict.fromkeys(operations, float("inf"))
-    for _ in range(rounds):
-        for name, timer in timers.items():
-            best[name] = min(best[name], timer.timeit(numbers[name]) / numbers[name])
-    return best
 
 
 def measure(value):

@@ -11,7 +11,11 @@
 #include "objects/stp_class.h"
 #include "objects/temp_data_object_class.h"
 #include "objects/vfsd_class.h"
+#include "tools/domain_matcher_classes.h"
+#include "tools/zq_domain_class.h"
 #include "url/url_class.h"
+#include "values/core_tables.h"
+#include "vorn/vorn_class.h"
 
 namespace zqpy {
 namespace {
@@ -23,6 +27,12 @@ struct ClassEntry {
 
 // Registration order is the order of __all__.
 constexpr ClassEntry kClasses[] = {
+    {"ZQDomain", &ZQDomainObject::type},
+    {"CompiledDomainPattern", &CompiledDomainPatternObject::type},
+    {"DomainMatcher", &DomainMatcherObject::type},
+    {"DomainMatcherList", &DomainMatcherListObject::type},
+    {"DomainMatcherDict", &DomainMatcherDictObject::type},
+    {"VORNObject", &VORNObjectObject::type},
     {"Url", &UrlObject::type},
     {"CommandObject", &CommandObjectObject::type},
     {"STPContainer", &STPContainerObject::type},
@@ -64,7 +74,11 @@ int zqobjects_exec(PyObject* module) {
       PyTypeObject* type = entry.type();
       if (!type || add_to_module(module, entry.name, reinterpret_cast<PyObject*>(type)) < 0) return -1;
     }
-    return 0;
+    // Last, the one function, bound to the module and named by its __name__.
+    PyRef name(PyModule_GetNameObject(module));
+    PyRef function(name ? PyCFunction_NewEx(core_tables_def(), module, name.get()) : nullptr);
+    if (!function) return -1;
+    return add_to_module(module, core_tables_def()->ml_name, function.get());
   });
 }
 

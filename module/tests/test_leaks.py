@@ -6,6 +6,7 @@ import itertools
 import sys
 import unittest
 
+from duvevodavid import _zqobjects as zq
 from duvevodavid._zqobjects import (CommandObject, DMPContainer, FATManifestContainer, ITPContainer,
                                     STPContainer, TempDataObject, VFSDContainer)
 from support import ROUNDS, GrowthTestCase, Unprintable, each_raises, ignored_unraisable, nested
@@ -202,6 +203,77 @@ class LeakTest(GrowthTestCase):
                 STPContainer.deserialize(blob).payload
         self.assertEqual([sys.getrefcount(item) for item in payload] + [sys.getrefcount(payload),
                                                                          sys.getrefcount(blob)], counts)
+
+
+MATCHER = zq.DomainMatcher()
+COMPILED = MATCHER.compile("**.svc.*")
+PATTERNS = ["a.b", "*.c.d", "**.e", "x.*"]
+
+
+def domain_and_identifier_successes():
+    MATCHER.match("*.a.b", "x.a.b")
+    MATCHER.compile("*.a.b").match("x.a.b")
+    MATCHER.match_compiled(COMPILED, "api.svc.x")
+    zq.DomainMatcherList(PATTERNS).match_any("q.c.d")
+    zq.DomainMatcherDict({"a.b": 1, "*.b": 2}).match("c.b")
+    zq.ZQDomain.isSys("a.zq")
+    zq.ZQDomain.isCore("score")
+    obj = zq.VORNObject(2500)
+    obj.objectId(8)
+    obj.fromBytes(obj.toBytes())
+    zq.VORNObject.fromBytesMaxShort(obj.toBytesMaxShort())
+    zq.VORNObject.fromObjectID(5, 9).vornid
+    zq._core_tables()
+
+
+class _Clearing:
+    def __init__(self, table):
+        self.table = table
+
+    def __index__(self):
+        self.table.clear()
+        return 1
+
+
+def _changing_dict():
+    table = {"*.a": 1}
+    table["b"] = _Clearing(table)
+    return table
+
+
+DOMAIN_AND_IDENTIFIER_FAILURES = [
+    lambda: MATCHER.match("*", 5),
+    lambda: MATCHER.match_compiled("*", "x"),
+    lambda: zq.DomainMatcherList(["a", 5]),
+    lambda: zq.DomainMatcherList("abc"),
+    lambda: zq.DomainMatcherDict({"a": 1.5}),
+    lambda: zq.DomainMatcherDict({5: 1}),
+    lambda: zq.DomainMatcherDict([("a", 1)]),
+    lambda: zq.DomainMatcherDict({"a": 2 ** 63}),
+    lambda: zq.VORNObject(2500).objectId(9),
+    lambda: zq.VORNObject(2500).objectId(-1),
+    lambda: zq.VORNObject.fromObjectID(1, 3),
+    lambda: zq.VORNObject.fromObjectID(-2001, 8),
+    lambda: zq.VORNObject.fromBytesMaxShort(b"\x01" + bytes(8)),
+    lambda: zq.VORNObject(1).fromBytes(bytearray(2)),
+    lambda: zq.VORNObject(-1),
+]
+
+
+def domain_and_identifier_failures():
+    each_raises(DOMAIN_AND_IDENTIFIER_FAILURES, (TypeError, OverflowError, KeyError, Exception))
+    zq.DomainMatcherDict(_changing_dict()).match("x.a")
+
+
+class DomainAndIdentifierLeakTest(GrowthTestCase):
+    BLOCK_SLACK = 50
+    RSS_SLACK = 512 * 1024
+
+    def test_successful_calls(self):
+        self.assert_no_growth(domain_and_identifier_successes)
+
+    def test_failing_calls(self):
+        self.assert_no_growth(domain_and_identifier_failures, ROUNDS // 4)
 
 
 if __name__ == "__main__":

@@ -119,7 +119,7 @@ class Arguments {
 
 template <Borrow B, class Self>
 decltype(auto) record_of(Self* self) {
-  if constexpr (B == Borrow::Shared) {
+  if constexpr (B != Borrow::Exclusive) {
     return static_cast<const typename Self::Record&>(self->record);
   } else {
     return static_cast<typename Self::Record&>(self->record);

@@ -42,7 +42,8 @@ class BorrowFlag {
   std::atomic<std::uintptr_t> word_{0};
 };
 
-enum class Borrow { Shared, Exclusive };
+// None: the record is immutable and is read without a borrow.
+enum class Borrow { Shared, Exclusive, None };
 
 // Holds one borrow of `flag` for its scope when acquire() succeeded.
 template <Borrow B>
@@ -55,7 +56,7 @@ class BorrowGuard {
     if (!held_) return;
     if constexpr (B == Borrow::Shared) {
       flag_.release_shared();
-    } else {
+    } else if constexpr (B == Borrow::Exclusive) {
       flag_.release_exclusive();
     }
   }
@@ -64,8 +65,10 @@ class BorrowGuard {
   bool acquire() {
     if constexpr (B == Borrow::Shared) {
       held_ = flag_.try_shared();
-    } else {
+    } else if constexpr (B == Borrow::Exclusive) {
       held_ = flag_.try_exclusive();
+    } else {
+      held_ = true;
     }
     return held_;
   }

@@ -18,6 +18,12 @@ namespace zqpy {
 inline PyObject* to_object(PyObject* obj) { return obj; }
 inline PyObject* to_object(bool v) { return PyBool_FromLong(v); }
 inline PyObject* to_object(std::uint64_t v) { return PyLong_FromUnsignedLongLong(v); }
+inline PyObject* to_object(std::int64_t v) { return PyLong_FromLongLong(v); }
+// None, or the int.
+inline PyObject* to_object(std::optional<std::int64_t> v) {
+  if (!v) Py_RETURN_NONE;
+  return PyLong_FromLongLong(*v);
+}
 inline PyObject* to_object(std::uint8_t v) { return PyLong_FromLong(v); }
 inline PyObject* to_object(std::string_view text) {
   return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));

@@ -1,0 +1,24 @@
+// A keyed hash for the core's hash tables (SipHash-1-3 over bytes, 64-bit result). A table draws
+// its random keys once, when it is built, and keeps them: lookups on any thread then use the
+// keys the table was built with, and no table depends on state that outlives it or on state
+// that dies before it.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace zq {
+
+struct HashKeys {
+  std::uint64_t k0 = 0;
+  std::uint64_t k1 = 0;
+};
+
+// Fresh random keys from the system's random source; when it cannot deliver, keys mixed from
+// the clock, an address and a counter, which still differ from table to table.
+HashKeys random_hash_keys();
+
+// SipHash-1-3 of `bytes` under `keys`.
+std::uint64_t keyed_hash(const HashKeys& keys, std::string_view bytes);
+
+}  // namespace zq

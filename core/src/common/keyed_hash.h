@@ -4,6 +4,7 @@
 // that dies before it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -20,5 +21,14 @@ HashKeys random_hash_keys();
 
 // SipHash-1-3 of `bytes` under `keys`.
 std::uint64_t keyed_hash(const HashKeys& keys, std::string_view bytes);
+
+// The hasher for standard hash containers keyed by input text; the container keeps the keys it
+// was built with (`Map map(0, KeyedTextHash{})` draws fresh ones).
+struct KeyedTextHash {
+  HashKeys keys = random_hash_keys();
+  std::size_t operator()(std::string_view text) const {
+    return static_cast<std::size_t>(keyed_hash(keys, text));
+  }
+};
 
 }  // namespace zq

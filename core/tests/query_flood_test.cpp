@@ -120,7 +120,9 @@ double fastest_parse_seconds(const std::string& text, std::size_t expected_param
     const auto url = parse_url(text);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     EXPECT_TRUE(url.ok());
-    if (url.ok()) EXPECT_EQ(url->params.size(), expected_params);
+    if (url.ok()) {
+      EXPECT_EQ(url->params.size(), expected_params);
+    }
     best = std::min(best, took.count());
   }
   return best;

@@ -15,8 +15,9 @@ struct HashKeys {
   std::uint64_t k1 = 0;
 };
 
-// Fresh random keys from the system's random source; when it cannot deliver, keys mixed from
-// the clock, an address and a counter, which still differ from table to table.
+// Fresh keys for one table, unpredictable and different for every call: derived from a secret
+// the calling thread draws once from the system's random source (when it cannot deliver, from
+// the clock, an address and a counter).
 HashKeys random_hash_keys();
 
 // SipHash-1-3 of `bytes` under `keys`.

@@ -62,6 +62,11 @@ Result<Url, UrlError> parse_url(std::string_view text);
 // A "file" URL with an empty host keeps the record's hostname, port and isIp.
 Result<void, UrlError> parse_url_into(Url& url, std::string_view text);
 
+// The URL of a request message, which the printer wrote: as parse_url, except that an empty
+// host reads as no hostname for every scheme (the printer writes none for a URL without one),
+// so that every URL a request carries reads back.
+Result<Url, UrlError> parse_message_url(std::string_view text);
+
 // "Invalid URL: {}", "Invalid protocol chain: {}", "Missing hostname in URL: {}" or
 // "Invalid hostname: {}" with the error's text.
 std::string display_url_error(const UrlError& error);

@@ -158,9 +158,8 @@ void read_params(std::vector<QueryParam>& params, std::string_view query) {
   }
 }
 
-}  // namespace
-
-Result<void, UrlError> parse_url_into(Url& url, std::string_view text) {
+// `hostless_ok`: an empty host reads as the record's host for every scheme, not only "file".
+Result<void, UrlError> parse_into(Url& url, std::string_view text, bool hostless_ok) {
   const std::size_t separator = text.find("://");
   if (separator == npos || separator + 3 == text.size()) {
     return UrlError{UrlErrorKind::InvalidUrl, std::string(text)};
@@ -183,7 +182,10 @@ Result<void, UrlError> parse_url_into(Url& url, std::string_view text) {
   }
 
   if (url.scheme == "lib") {
-    // Library URLs name no host: everything before the query is the path, taken as it is.
+    // Library URLs name no host: everything before the query is the path, taken as it is. The
+    // printer writes the library domain in the host's place; a leading copy of it is dropped,
+    // so that a printed library URL reads back with the path it had.
+    if (rest.starts_with(kLibDomain)) rest.remove_prefix(kLibDomain.size());
     url.path.assign(rest);
     assign(url.hostname, kLibDomain);
     url.port.reset();
@@ -194,7 +196,7 @@ Result<void, UrlError> parse_url_into(Url& url, std::string_view text) {
     url.path.assign(slash == npos ? std::string_view("/") : rest.substr(slash));
     if (host.empty()) {
       // A local file URL has no host and keeps whatever host the record had.
-      if (url.scheme != "file") return UrlError{UrlErrorKind::MissingHostname, std::string(text)};
+      if (!hostless_ok && url.scheme != "file") return UrlError{UrlErrorKind::MissingHostname, std::string(text)};
     } else {
       ZQ_RETURN_IF_ERROR(read_host(url, host));
     }
@@ -202,6 +204,16 @@ Result<void, UrlError> parse_url_into(Url& url, std::string_view text) {
 
   read_params(url.params, query);
   return {};
+}
+
+}  // namespace
+
+Result<void, UrlError> parse_url_into(Url& url, std::string_view text) { return parse_into(url, text, false); }
+
+Result<Url, UrlError> parse_message_url(std::string_view text) {
+  Url url = new_url();
+  ZQ_RETURN_IF_ERROR(parse_into(url, text, true));
+  return url;
 }
 
 Result<Url, UrlError> parse_url(std::string_view text) {

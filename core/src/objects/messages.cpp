@@ -54,7 +54,7 @@ Result<Value::Map> read_cookies(const std::optional<ByteView>& section) {
   return std::move(decoded->as_map());
 }
 
-Result<Bytes> write_request(const ZQRequest& request, bool with_payload) {
+Result<Bytes> write_request(const ZQRequest& request, std::uint8_t version, bool with_payload) {
   ZQ_ASSIGN_OR_RETURN(const std::optional<Bytes> cookies, encode_cookies(request.cookies));
   ZQ_ASSIGN_OR_RETURN(const EncodedPayload payload, encode_temp_data_object(request.payload));
   const std::string url = display_url(request.url);
@@ -66,7 +66,7 @@ Result<Bytes> write_request(const ZQRequest& request, bool with_payload) {
   header.route = request.route;
   header.url = as_bytes(url);
   header.cookies = view_of(cookies);
-  header.version = request.version;
+  header.version = version;
 
   Bytes out;
   out.reserve(url.size() + (cookies ? cookies->size() : 0) + kHeaderRoom +
@@ -104,8 +104,16 @@ Result<std::optional<Bytes>> encode_cookies(const Value::Map& cookies) {
   return std::optional<Bytes>(std::move(out));
 }
 
-Result<Bytes> serialize_request(const ZQRequest& request) { return write_request(request, true); }
-Result<Bytes> serialize_request_header(const ZQRequest& request) { return write_request(request, false); }
+Result<Bytes> serialize_request(const ZQRequest& request) { return write_request(request, request.version, true); }
+Result<Bytes> serialize_request_header(const ZQRequest& request) {
+  return write_request(request, request.version, false);
+}
+Result<Bytes> serialize_request(const ZQRequest& request, std::uint8_t version) {
+  return write_request(request, version, true);
+}
+Result<Bytes> serialize_request_header(const ZQRequest& request, std::uint8_t version) {
+  return write_request(request, version, false);
+}
 Result<Bytes> serialize_response(const ZQResponse& response) { return write_response(response, true); }
 Result<Bytes> serialize_response_header(const ZQResponse& response) { return write_response(response, false); }
 

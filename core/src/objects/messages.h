@@ -46,6 +46,9 @@ Result<std::optional<Bytes>> encode_cookies(const Value::Map& cookies);
 // this order: the cookies', the payload encoder's, the header writer's.
 Result<Bytes> serialize_request(const ZQRequest& request);
 Result<Bytes> serialize_request_header(const ZQRequest& request);
+// The same for a copy of `request` with `version` in place of its own, without making the copy.
+Result<Bytes> serialize_request(const ZQRequest& request, std::uint8_t version);
+Result<Bytes> serialize_request_header(const ZQRequest& request, std::uint8_t version);
 Result<Bytes> serialize_response(const ZQResponse& response);
 Result<Bytes> serialize_response_header(const ZQResponse& response);
 

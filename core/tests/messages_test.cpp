@@ -264,5 +264,30 @@ TEST(MessagesTest, EveryRequestReadsBackAsWritten) {
   EXPECT_EQ(back->url, expected);
 }
 
+// Records no text makes, as setters leave them, read back too.
+TEST(MessagesTest, SetterMadeUrlsReadBack) {
+  struct Case {
+    Url url;
+    Url expected;
+  };
+  Url tilde_scheme = url_of("x://h/p");
+  tilde_scheme.scheme = "a~b~c~d";
+  Url library = url_of("lib://x");
+  library.path = "";
+  Url no_path = new_url();
+  no_path.scheme = "x";
+  no_path.path = "";
+  Url expected_no_path = no_path;
+  expected_no_path.path = "/";  // an empty path reads back as the default one
+  const Case cases[] = {{tilde_scheme, tilde_scheme}, {library, library}, {no_path, expected_no_path}};
+  for (const Case& c : cases) {
+    ZQRequest request = example_request();
+    request.url = c.url;
+    auto back = deserialize_request(*serialize_request(request));
+    ASSERT_TRUE(back.ok()) << display_url(c.url) << ": " << describe(back.error());
+    EXPECT_EQ(back->url, c.expected) << display_url(c.url);
+  }
+}
+
 }  // namespace
 }  // namespace zq

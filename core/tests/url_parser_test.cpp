@@ -146,6 +146,13 @@ TEST(UrlParserTest, MessageUrlsMayHaveNoHost) {
     EXPECT_EQ(display_url(*url), std::string(text) == "x://?a=1#f" ? "x:///?a=1#f" : text);
   }
   EXPECT_EQ(*parse_message_url("a~b~x://h:8/p?q=2"), *parse_url("a~b~x://h:8/p?q=2"));
+  // What the printer writes for no path, and for a scheme holding "~" without a transport.
+  EXPECT_EQ(*parse_message_url("zq://"), *parse_message_url("zq:///"));
+  EXPECT_EQ(parse_message_url("lib://")->path, "");
+  const auto chain = parse_message_url("a~b~c~d://h");
+  ASSERT_TRUE(chain.ok());
+  EXPECT_EQ(chain->scheme, "a~b~c~d");
+  EXPECT_FALSE(chain->transport || chain->route);
   EXPECT_EQ(parse_message_url("x://[]").error(), (UrlError{UrlErrorKind::InvalidHostname, "[]"}));
 }
 

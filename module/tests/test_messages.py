@@ -246,6 +246,17 @@ class RoundTripTest(unittest.TestCase):
             self.assertEqual((once.url.path, twice.url.path), (r.url.path, r.url.path), text)
             self.assert_reads_back(r, text)
 
+    def test_setter_made_urls(self):
+        tilde = Url("x://h/p")
+        tilde.scheme = "a~b~c~d"  # written without a transport, it cannot split as a chain
+        library = Url("lib://x")
+        library.path = ""
+        for url in (tilde, library):
+            self.assert_reads_back(ZQRequest("get", url), str(url))
+        bare = Url()
+        bare.path = ""
+        self.assertEqual(ZQRequest.deserialize(ZQRequest("get", bare).serialize()).url.path, "/")
+
     def test_many_random_requests(self):
         rng = random.Random(9)
         chains = ["", "t~", "t~r~", "t~~", "a~~b~"]

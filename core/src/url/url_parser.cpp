@@ -158,13 +158,27 @@ void read_params(std::vector<QueryParam>& params, std::string_view query) {
   }
 }
 
-// `hostless_ok`: an empty host reads as the record's host for every scheme, not only "file".
-Result<void, UrlError> parse_into(Url& url, std::string_view text, bool hostless_ok) {
+// How far the parser accepts what the printer writes for records it did not make itself.
+enum class Rules : std::uint8_t {
+  Text,     // text as a user writes it
+  Printed,  // the printer's output: nothing after "://", a chain that does not split and an
+            // empty host are what it writes for no path, a scheme holding "~" without a
+            // transport, and no hostname
+};
+
+Result<void, UrlError> parse_into(Url& url, std::string_view text, Rules rules) {
+  const bool printed = rules == Rules::Printed;
   const std::size_t separator = text.find("://");
-  if (separator == npos || separator + 3 == text.size()) {
+  if (separator == npos || (!printed && separator + 3 == text.size())) {
     return UrlError{UrlErrorKind::InvalidUrl, std::string(text)};
   }
-  ZQ_RETURN_IF_ERROR(read_protocol_chain(url, text.substr(0, separator)));
+  const std::string_view chain = text.substr(0, separator);
+  if (auto split = read_protocol_chain(url, chain); !split.ok()) {
+    if (!printed) return std::move(split).error();
+    url.transport.reset();
+    url.route.reset();
+    url.scheme.assign(chain);
+  }
 
   std::string_view rest = text.substr(separator + 3);
   if (const std::size_t hash = rest.find('#'); hash != npos) {
@@ -196,7 +210,7 @@ Result<void, UrlError> parse_into(Url& url, std::string_view text, bool hostless
     url.path.assign(slash == npos ? std::string_view("/") : rest.substr(slash));
     if (host.empty()) {
       // A local file URL has no host and keeps whatever host the record had.
-      if (!hostless_ok && url.scheme != "file") return UrlError{UrlErrorKind::MissingHostname, std::string(text)};
+      if (!printed && url.scheme != "file") return UrlError{UrlErrorKind::MissingHostname, std::string(text)};
     } else {
       ZQ_RETURN_IF_ERROR(read_host(url, host));
     }
@@ -208,11 +222,11 @@ Result<void, UrlError> parse_into(Url& url, std::string_view text, bool hostless
 
 }  // namespace
 
-Result<void, UrlError> parse_url_into(Url& url, std::string_view text) { return parse_into(url, text, false); }
+Result<void, UrlError> parse_url_into(Url& url, std::string_view text) { return parse_into(url, text, Rules::Text); }
 
 Result<Url, UrlError> parse_message_url(std::string_view text) {
   Url url = new_url();
-  ZQ_RETURN_IF_ERROR(parse_into(url, text, true));
+  ZQ_RETURN_IF_ERROR(parse_into(url, text, Rules::Printed));
   return url;
 }
 

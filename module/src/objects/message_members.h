@@ -3,6 +3,7 @@
 #pragma once
 
 #include "frame/errors.h"
+#include "frame/instance.h"
 #include "frame/python.h"
 #include "objects/payload.h"
 #include "objects/temp_data_object_class.h"
@@ -10,6 +11,15 @@
 #include "values/value_bridge.h"
 
 namespace zqpy {
+
+// A new instance of the class itself (never a subclass) owning the record a deserializer read,
+// or the deserializer's error raised.
+template <class Self>
+PyObject* message_from_wire(zq::Result<typename Self::Record>&& record) {
+  if (!record.ok()) return core_error_to_value_error(record.error());
+  PyTypeObject* type = Self::type();
+  return type ? new_instance<Self>(type, std::move(record).value()) : nullptr;
+}
 
 template <class Record>
 PyObject* Message_hasPayload(const Record& record) {

@@ -91,10 +91,7 @@ zq::Result<zq::Bytes> ZQRequest_serializeHeader(const zq::ZQRequest& record, std
 }
 
 PyObject* ZQRequest_deserialize(zq::ByteView data) {
-  auto record = zq::deserialize_request(data);
-  if (!record.ok()) return core_error_to_value_error(record.error());
-  PyTypeObject* type = ZQRequestObject::type();
-  return type ? new_instance<ZQRequestObject>(type, std::move(record).value()) : nullptr;
+  return message_from_wire<ZQRequestObject>(zq::deserialize_request(data));
 }
 
 PyObject* ZQRequest_repr(const zq::ZQRequest& record) {

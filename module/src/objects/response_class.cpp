@@ -34,10 +34,7 @@ zq::Result<zq::Bytes> ZQResponse_serializeHeader(const zq::ZQResponse& record) {
 
 // Always the base class, whichever class it is reached through.
 PyObject* ZQResponse_deserialize(zq::ByteView data) {
-  auto record = zq::deserialize_response(data);
-  if (!record.ok()) return core_error_to_value_error(record.error());
-  PyTypeObject* type = ZQResponseObject::type();
-  return type ? new_instance<ZQResponseObject>(type, std::move(record).value()) : nullptr;
+  return message_from_wire<ZQResponseObject>(zq::deserialize_response(data));
 }
 
 PyObject* ZQResponse_command(const zq::ZQResponse& record) {

@@ -2,7 +2,8 @@
 // again (unless its cookies hold a value the encoder refuses), reads back as the same request up
 // to what the wire and the URL text do not carry (method case, isIp beside a port, an empty
 // transport or route of the URL, and so a scheme holding "~" after an empty transport; a query
-// value of infinite or NaN float, written "inf" or "nan", reads back as text), and from then on
+// value of infinite or NaN float, written "inf" or "nan", reads back as text, and an empty key
+// without value is not written at all), and from then on
 // writes the same bytes (a URL the text does not carry may take one more hop).
 #include <algorithm>
 #include <cmath>
@@ -19,7 +20,9 @@ namespace {
 bool text_carries(const zq::Url& url) {
   if (url.scheme.find('~') != std::string::npos && !(url.transport && !url.transport->empty())) return false;
   for (const zq::QueryParam& param : url.params) {
-    if (param.value.kind() == zq::QueryValue::Kind::Float && !std::isfinite(param.value.as_float())) return false;
+    const zq::QueryValue& value = param.value;
+    if (value.kind() == zq::QueryValue::Kind::Float && !std::isfinite(value.as_float())) return false;
+    if (param.key.empty() && value.kind() == zq::QueryValue::Kind::None) return false;  // writes nothing
   }
   return true;
 }

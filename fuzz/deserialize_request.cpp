@@ -3,8 +3,8 @@
 // to what the wire and the URL text do not carry (method case, isIp beside a port, an empty
 // transport or route of the URL, and so a scheme holding "~" after an empty transport; a query
 // value of infinite or NaN float, written "inf" or "nan", reads back as text, and an empty key
-// without value is not written at all), and from then on
-// writes the same bytes (a URL the text does not carry may take one more hop).
+// without value is not written at all), and from then on writes the same bytes (a URL the text
+// does not carry may take one more hop).
 #include <algorithm>
 #include <cmath>
 #include <cstddef>

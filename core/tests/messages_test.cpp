@@ -225,7 +225,7 @@ TEST(MessagesTest, EveryRequestReadsBackAsWritten) {
   const std::vector<std::string> chains = {"", "t~", "t~r~", "t~~", "~", "~~"};
   const std::vector<std::string> schemes = {"zq", "x", "lib", "file"};
   const std::vector<std::string> hosts = {"h", "a.b", "[::1]", "h:80", "[10.0.0.1]:8", "", "lib.sys",
-                                          "lib.sysq"};
+                                          "lib.sysq", "[[::1]", "[[::1]:9"};
   const std::vector<std::string> paths = {"", "/", "/a/b", "/lib.sys", "x"};
   const std::vector<std::string> queries = {"", "?", "?a=1", "?a=1&b&a=2", "?s=x&f=1.5&t=True", "?k='q'&n=-3"};
   const std::vector<std::string> fragments = {"", "#", "#f", "#a?b"};

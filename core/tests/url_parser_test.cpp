@@ -149,6 +149,11 @@ TEST(UrlParserTest, MessageUrlsMayHaveNoHost) {
   // What the printer writes for no path, and for a scheme holding "~" without a transport.
   EXPECT_EQ(*parse_message_url("zq://"), *parse_message_url("zq:///"));
   EXPECT_EQ(parse_message_url("lib://")->path, "");
+  // An IP host starting with "[" is written without brackets.
+  const auto bracket = parse_message_url("x://[::1/p");
+  ASSERT_TRUE(bracket.ok());
+  EXPECT_EQ(*bracket, *parse_url("x://[[::1]/p"));
+  EXPECT_EQ(parse_url("x://[::1/p").error().kind, UrlErrorKind::InvalidHostname);
   const auto chain = parse_message_url("a~b~c~d://h");
   ASSERT_TRUE(chain.ok());
   EXPECT_EQ(chain->scheme, "a~b~c~d");

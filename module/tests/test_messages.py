@@ -261,7 +261,7 @@ class RoundTripTest(unittest.TestCase):
         rng = random.Random(9)
         chains = ["", "t~", "t~r~", "t~~", "a~~b~"]
         schemes = ["zq", "x", "lib", "file", "http"]
-        hosts = ["h", "a.b", "[::1]", "[10.0.0.1]", "h:80", "[::1]:8080", ""]
+        hosts = ["h", "a.b", "[::1]", "[10.0.0.1]", "h:80", "[::1]:8080", "", "[[::1]"]
         paths = ["", "/", "/a/b", "/lib.sys", "/é"]
         queries = ["", "?a=1", "?a=1&b&a=2", "?s=x&f=1.5&t=True&n=None", "?k='q'&l=[1]"]
         fragments = ["", "#f", "#a?b"]

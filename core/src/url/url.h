@@ -65,8 +65,9 @@ Result<void, UrlError> parse_url_into(Url& url, std::string_view text);
 // The URL of a request message, which the printer wrote: as parse_url, except where the printer
 // writes a record that text could not make, so that every URL a request carries reads back:
 // an empty host reads as no hostname for every scheme, nothing after "://" as no host and the
-// default path ("" for "lib"), and a chain that does not split (a scheme holding "~" whose
-// empty transport went unwritten) as the scheme.
+// default path ("" for "lib"), a chain that does not split (a scheme holding "~" whose
+// empty transport went unwritten) as the scheme, and a host of "[" without "]" (an IP host
+// starting with "[", written without brackets) as that IP host.
 Result<Url, UrlError> parse_message_url(std::string_view text);
 
 // "Invalid URL: {}", "Invalid protocol chain: {}", "Missing hostname in URL: {}" or

@@ -71,7 +71,9 @@ bool is_host_byte(char c) {
 
 // A non-empty host: "[address]" or "[address]:port", or a name of host bytes with an optional
 // ":port". Writes hostname, isIp and port together, or nothing when the host is invalid.
-Result<void, UrlError> read_host(Url& url, std::string_view host) {
+// `printed`: a "[" without "]" is an IP host that the printer wrote as it is, because it starts
+// with "[".
+Result<void, UrlError> read_host(Url& url, std::string_view host, bool printed) {
   const auto invalid = [host] {
     return UrlError{UrlErrorKind::InvalidHostname, std::string(host)};
   };
@@ -80,6 +82,12 @@ Result<void, UrlError> read_host(Url& url, std::string_view host) {
   const bool bracketed = host[0] == '[';
   if (bracketed) {
     const std::size_t close = host.find(']');
+    if (close == npos && printed) {
+      assign(url.hostname, host);
+      url.isIp = true;
+      url.port.reset();
+      return {};
+    }
     if (close == npos || close == 1) return invalid();
     name = host.substr(1, close - 1);
     after_name = host.substr(close + 1);
@@ -161,9 +169,9 @@ void read_params(std::vector<QueryParam>& params, std::string_view query) {
 // How far the parser accepts what the printer writes for records it did not make itself.
 enum class Rules : std::uint8_t {
   Text,     // text as a user writes it
-  Printed,  // the printer's output: nothing after "://", a chain that does not split and an
-            // empty host are what it writes for no path, a scheme holding "~" without a
-            // transport, and no hostname
+  Printed,  // the printer's output: nothing after "://", a chain that does not split, an
+            // empty host and a "[" without "]" are what it writes for no path, a scheme holding
+            // "~" without a transport, no hostname and an IP host starting with "["
 };
 
 Result<void, UrlError> parse_into(Url& url, std::string_view text, Rules rules) {
@@ -212,7 +220,7 @@ Result<void, UrlError> parse_into(Url& url, std::string_view text, Rules rules) 
       // A local file URL has no host and keeps whatever host the record had.
       if (!printed && url.scheme != "file") return UrlError{UrlErrorKind::MissingHostname, std::string(text)};
     } else {
-      ZQ_RETURN_IF_ERROR(read_host(url, host));
+      ZQ_RETURN_IF_ERROR(read_host(url, host, printed));
     }
   }
 

@@ -2,9 +2,9 @@
 // again (unless its cookies hold a value the encoder refuses), reads back as the same request up
 // to what the wire and the URL text do not carry (method case, isIp beside a port, an empty
 // transport or route of the URL, and so a scheme holding "~" after an empty transport; a query
-// value of infinite or NaN float, written "inf" or "nan", reads back as text, and an empty key
-// without value is not written at all), and from then on writes the same bytes (a URL the text
-// does not carry may take one more hop).
+// value of infinite or NaN float, written "inf" or "nan", reads back as text, a text that was
+// quoted may read back as another value, and an empty key without value is not written at all),
+// and from then on writes the same bytes (a URL the text does not carry may take one more hop).
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -14,6 +14,7 @@
 #include "fuzz_check.h"
 #include "message_checks.h"
 #include "objects/messages.h"
+#include "url/query_value.h"
 
 namespace {
 
@@ -23,6 +24,8 @@ bool text_carries(const zq::Url& url) {
     const zq::QueryValue& value = param.value;
     if (value.kind() == zq::QueryValue::Kind::Float && !std::isfinite(value.as_float())) return false;
     if (param.key.empty() && value.kind() == zq::QueryValue::Kind::None) return false;  // writes nothing
+    // A text unquoted from 'text' is written bare and may read as another value.
+    if (value.kind() == zq::QueryValue::Kind::Str && !(zq::parse_query_value(value.text()) == value)) return false;
   }
   return true;
 }

@@ -35,6 +35,18 @@ PyObject* all_name() {
   return interned(slot, "__all__");
 }
 
+PyObject* parse_zq_protocol_name() {
+  static PyObject* slot = nullptr;
+  return interned(slot, "parse_zq_protocol");
+}
+
+PyObject* parse_zq_protocol_from_list() {
+  static PyObject* slot = nullptr;
+  if (slot) return slot;
+  PyObject* name = parse_zq_protocol_name();
+  return name ? keep(slot, PyTuple_Pack(1, name)) : nullptr;
+}
+
 PyObject* add_note_name() {
   static PyObject* slot = nullptr;
   return interned(slot, "add_note");

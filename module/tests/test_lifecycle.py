@@ -109,5 +109,48 @@ class InterpreterExitTest(ChildTestCase):
                 self.assertNotIn("internal fault", done.stderr)
 
 
+@unittest.skipIf(SANITIZED, "the sanitizers reserve far more address space than any limit allows")
+class MemoryErrorTest(ChildTestCase):
+    # A bytes object too large to copy under the limit sits inside nested containers (and behind a
+    # str-subclass key, whose conversion runs Python code): each conversion fails with
+    # MemoryError, and every container and key must end with the references it started with.
+    SCRIPT = """
+        import os, resource, sys
+        from duvevodavid._zqobjects import DMPContainer, STPContainer
+
+        class Key(str):
+            pass
+
+        BIG = 64 << 20
+        big = bytes(BIG)
+        inner_list, inner_dict, inner_tuple, key = [big], {"k": big}, (big,), Key("k")
+        watched = [inner_list, inner_dict, inner_tuple, key]
+        payloads = [[inner_list], [inner_dict], (inner_tuple,), {key: inner_list}, {"a": {key: big}},
+                    [[[inner_list]]]]
+
+        def counts():
+            return [sys.getrefcount(o) for o in watched]
+
+        before = counts()
+        size = int(open("/proc/self/statm").read().split()[0]) * os.sysconf("SC_PAGE_SIZE")
+        resource.setrlimit(resource.RLIMIT_AS, (size + BIG // 2, resource.RLIM_INFINITY))
+        failures = 0
+        for _ in range(100):
+            for payload in payloads:
+                for build in (lambda: STPContainer(payload), lambda: DMPContainer("s", payload)):
+                    try:
+                        build()
+                    except MemoryError:
+                        failures += 1
+        resource.setrlimit(resource.RLIMIT_AS, (resource.RLIM_INFINITY, resource.RLIM_INFINITY))
+        payload = build = None
+        print(failures, [after - start for after, start in zip(counts(), before)])
+        """
+
+    def test_memory_errors_release_nested_containers(self):
+        out = self.assert_child_succeeds(self.SCRIPT)
+        self.assertEqual(out.split(maxsplit=1), ["1200", "[0, 0, 0, 0]\n"])
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -134,10 +134,8 @@ bool convert_other(PyObject* obj, std::size_t depth, Value& slot, bool& ran_pyth
 // holding a reference of its own.
 [[gnu::always_inline]] inline bool item_to_value(PyObject* item, std::size_t depth, Value& slot, bool& ran_python) {
   if (const Read read = read_exact_scalar(item, slot); read != Read::NotScalar) return read == Read::Done;
-  Py_INCREF(item);
-  const bool ok = convert_other(item, depth, slot, ran_python);
-  Py_DECREF(item);
-  return ok;
+  const PyRef held = PyRef::borrowed(item);
+  return convert_other(item, depth, slot, ran_python);
 }
 
 // Items sit one level deeper than their container; a non-empty container at the deepest level
@@ -187,13 +185,12 @@ bool entry_to_pair(PyObject* key, PyObject* value, std::size_t depth, zq::ValueP
     case Read::NotScalar:
       break;
   }
-  Py_INCREF(value);
-  Py_INCREF(key);
-  bool ok = convert_other(key, depth, pair.key, ran_python);
-  Py_DECREF(key);
-  ok = ok && convert(value, depth, pair.value, ran_python);
-  Py_DECREF(value);
-  return ok;
+  const PyRef held_value = PyRef::borrowed(value);
+  {
+    const PyRef held_key = PyRef::borrowed(key);
+    if (!convert_other(key, depth, pair.key, ran_python)) return false;
+  }
+  return convert(value, depth, pair.value, ran_python);
 }
 
 // The interpreter's own dict iteration (a subclass's overrides are not called), with its two

@@ -152,5 +152,35 @@ class MemoryErrorTest(ChildTestCase):
         self.assertEqual(out.split(maxsplit=1), ["1200", "[0, 0, 0, 0]\n"])
 
 
+class Dropping:
+    """Converts to 0 through __index__, deleting `name` from every dict that holds this object:
+    the keyword dict a constructor received, whoever else has it."""
+
+    def __init__(self, name):
+        self.name = name
+
+    def __index__(self):
+        for referrer in gc.get_referrers(self):
+            if isinstance(referrer, dict) and self.name in referrer:
+                del referrer[self.name]
+        return 0
+
+
+class KeywordDictTest(unittest.TestCase):
+    def test_later_conversion_removes_an_earlier_keyword(self):
+        # The payload's only reference is the keyword dict; the version's __index__ removes it
+        # before the payload is read.
+        cases = [
+            ("plain", lambda: STPContainer(**{"payload": [1, 2, [3]], "version": Dropping("payload")})),
+            ("dict subclass", lambda: STPContainer(**type("Kw", (dict,), {})(payload=[1, 2, [3]],
+                                                                           version=Dropping("payload")))),
+            ("after a positional", lambda: m.DMPContainer("s", **{"payload": [1, 2, [3]],
+                                                                "schema_kind": Dropping("payload")})),
+        ]
+        for label, build in cases:
+            with self.subTest(label):
+                self.assertEqual(build().payload, [1, 2, [3]])
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -182,5 +182,60 @@ class KeywordDictTest(unittest.TestCase):
                 self.assertEqual(build().payload, [1, 2, [3]])
 
 
+class UnconstructedRecordTest(ChildTestCase):
+    # Replacing a class's __new__ lets object.__new__(cls) make an instance that no constructor of
+    # the module has seen. Each such instance gets the default record: every method, property
+    # and slot works on it, and it can be handed to every method that takes instances.
+    SCRIPT = """
+        from duvevodavid import _zqobjects as m
+
+        classes = sorted((c for c in vars(m).values() if isinstance(c, type)
+                          and c.__module__.startswith("duvevodavid")), key=lambda c: c.__name__)
+
+        def bare(cls):
+            cls.__new__ = lambda c, *a, **k: object.__new__(c)
+            return cls()
+
+        bares = {cls: bare(cls) for cls in classes}
+        arguments = [(), ("a.b",), (b"\\x00" * 16,), (0,), ("a.b", "a.b"), (["a"],)]
+        arguments += [(obj,) for obj in bares.values()] + [(obj, "a.b") for obj in bares.values()]
+        for cls, obj in bares.items():
+            other = bare(cls)
+            seen = [repr(obj), str(obj), bool(obj), obj == other, obj != other]
+            for name in dir(cls):
+                if name.startswith("_"):
+                    continue
+                try:
+                    value = getattr(obj, name)
+                except Exception as e:
+                    seen.append(type(e))
+                    continue
+                seen.append(value)
+                if callable(value):
+                    for args in arguments:
+                        try:
+                            seen.append(value(*args))
+                        except Exception as e:
+                            seen.append(type(e))
+            del other
+            print(cls.__name__)
+        """
+
+    def test_every_class(self):
+        out = self.assert_child_succeeds(self.SCRIPT)
+        self.assertEqual(out.split(), [c.__name__ for c in CLASSES])
+
+    def test_default_record(self):
+        out = self.assert_child_succeeds("""
+            from duvevodavid._zqobjects import CommandObject, STPContainer
+            for cls in (STPContainer, CommandObject):
+                cls.__new__ = lambda c: object.__new__(c)
+            stp = STPContainer()
+            print(stp.payload, stp.version, stp.compression_info,
+                  STPContainer.deserialize(stp.serialize()).payload, CommandObject().value)
+            """)
+        self.assertEqual(out, "None 0 None None False\n")
+
+
 if __name__ == "__main__":
     unittest.main()

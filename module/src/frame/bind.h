@@ -90,11 +90,14 @@ class Arguments {
     return names && zqpy::unpack_fastcall(Desc.view(), names, args, nargs, kwnames, raw_);
   }
   // The keyword dict is no caller's frame: Python code run by a later conversion can remove an
-  // entry from it, so each raw argument is held for the call.
+  // entry from it, so with a dict each raw argument is held for the call. (The tuple cannot
+  // change, and its caller holds it.)
   bool unpack_tuple_dict(PyObject* args, PyObject* kwargs) {
     PyObject* const* names = interned_names<Desc>();
     if (!names || !zqpy::unpack_tuple_dict(Desc.view(), names, args, kwargs, raw_)) return false;
-    for (std::size_t i = 0; i < sizeof...(Params); ++i) held_[i] = PyRef::borrowed(raw_[i]);
+    if (kwargs) {
+      for (std::size_t i = 0; i < sizeof...(Params); ++i) held_[i] = PyRef::borrowed(raw_[i]);
+    }
     return true;
   }
 
@@ -119,7 +122,7 @@ class Arguments {
   }
 
   PyObject* raw_[sizeof...(Params) + 1] = {};
-  PyRef held_[sizeof...(Params) + 1];  // filled on the tuple-and-dict path only
+  PyRef held_[sizeof...(Params) + 1];  // filled on the tuple-and-dict path, when there is a dict
   std::tuple<typename Params::value_type...> values_;
 };
 

@@ -33,6 +33,10 @@ class PyRef {
     return PyRef(o);
   }
 
+  // Releases now. For code that holds the interpreter lock for certain, having come back from
+  // every call it made: it skips the destructor's check of the interpreter's state.
+  void reset() { Py_XDECREF(std::exchange(p_, nullptr)); }
+
   PyObject* get() const { return p_; }
   PyObject* release() { return std::exchange(p_, nullptr); }
   explicit operator bool() const { return p_ != nullptr; }

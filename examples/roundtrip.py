@@ -1,16 +1,31 @@
-"""A container built from a Python value, serialized, deserialized and printed."""
+"""The main road: a request built from a URL, cookies and a Python payload, serialized, read
+back as the receiving side sees it, and answered by a response that is read back in turn."""
 
-from duvevodavid._zqobjects import STPContainer
+from duvevodavid._zqobjects import TempDataObject, Url, ZQRequest, ZQResponse
 
-value = {"user": "alice", "scores": [3, 1, 4], "active": True, "avatar": b"\x89PNG"}
+url = Url("edge~api~zq://example.org/items/list?page=2&limit=50#top")
+cookies = {"zq": {"origin": "web"}, "session": "8f14e45f"}
+payload = {"user": "alice", "scores": [3, 1, 4], "active": True, "avatar": b"\x89PNG"}
 
-container = STPContainer(value, version=1, compression_info=(1, 0, 0, 1))
-encoded = container.serialize()
-decoded = STPContainer.deserialize(encoded)
+request = ZQRequest("post", url, payload, cookies)
+wire = request.serialize()
+print(request)
+print("request on the wire (%d bytes): %s" % (len(wire), wire.hex()))
 
-print("value:           ", value)
-print("encoded (%d bytes): %s" % (len(encoded), encoded.hex()))
-print("decoded payload: ", decoded.payload)
-print("version:         ", decoded.version)
-print("compression_info:", decoded.compression_info)
-assert decoded.payload == value
+received = ZQRequest.deserialize(wire)
+print("received:", received.method, received.url, "transport", received.transportObject)
+print("  origin %r, cookies %r" % (received.origin, received.cookies))
+print("  payload (%d bytes, decoded on first read): %r" % (received.payloadSize, received.payload))
+assert (received.payload, received.cookies, str(received.url)) == (payload, cookies, str(url))
+
+answer = ZQResponse("ok", {"items": [1, 2, 3], "page": received.url.params["page"]}, {"session": "8f14e45f"})
+reply = answer.serialize()
+print("response on the wire (%d bytes): %s" % (len(reply), reply.hex()))
+
+back = ZQResponse.deserialize(reply)
+print("answer: ok=%s command=%r payload=%r cookies=%r" % (back.command.ok, back.command.value, back.payload,
+                                                          back.cookies))
+assert back.command.value is True and back.payload == {"items": [1, 2, 3], "page": 2}
+
+# A bare status with nothing after it is one byte.
+assert ZQResponse("ok", TempDataObject()).serialize() == b"\x02"

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "url/url.h"
+#include "url/url_printer.h"
 #include "url_test_util.h"
 
 namespace zq {
@@ -120,6 +121,11 @@ TEST(UrlParserTest, LibraryAndFileSchemes) {
         .scheme = "lib",
         .hostname = std::string(kLibDomain),
         .path = "n"}},
+      // The library domain that the printer writes in the host's place is not part of the path.
+      {"lib://lib.sys/x", {.scheme = "lib", .hostname = std::string(kLibDomain), .path = "/x"}},
+      {"lib://lib.sysname", {.scheme = "lib", .hostname = std::string(kLibDomain), .path = "name"}},
+      {"lib://lib.sys", {.scheme = "lib", .hostname = std::string(kLibDomain), .path = ""}},
+      {"lib://lib.sy/x", {.scheme = "lib", .hostname = std::string(kLibDomain), .path = "lib.sy/x"}},
       {"file:///etc/x", {.scheme = "file", .path = "/etc/x"}},
       {"file://?a", {.scheme = "file", .path = "/", .params = {{"a", QueryValue::none()}}}},
       {"file://host/etc", {.scheme = "file", .hostname = "host", .path = "/etc"}},
@@ -130,6 +136,29 @@ TEST(UrlParserTest, LibraryAndFileSchemes) {
     EXPECT_EQ(*url, c.expected) << c.text;
   }
   EXPECT_EQ(kLibDomain.size(), 7u);
+}
+
+TEST(UrlParserTest, MessageUrlsMayHaveNoHost) {
+  for (const char* text : {"x:///p", "zq:///", "x://?a=1#f"}) {
+    const auto url = parse_message_url(text);
+    ASSERT_TRUE(url.ok()) << text;
+    EXPECT_FALSE(url->hostname) << text;
+    EXPECT_EQ(display_url(*url), std::string(text) == "x://?a=1#f" ? "x:///?a=1#f" : text);
+  }
+  EXPECT_EQ(*parse_message_url("a~b~x://h:8/p?q=2"), *parse_url("a~b~x://h:8/p?q=2"));
+  // What the printer writes for no path, and for a scheme holding "~" without a transport.
+  EXPECT_EQ(*parse_message_url("zq://"), *parse_message_url("zq:///"));
+  EXPECT_EQ(parse_message_url("lib://")->path, "");
+  // An IP host starting with "[" is written without brackets.
+  const auto bracket = parse_message_url("x://[::1/p");
+  ASSERT_TRUE(bracket.ok());
+  EXPECT_EQ(*bracket, *parse_url("x://[[::1]/p"));
+  EXPECT_EQ(parse_url("x://[::1/p").error().kind, UrlErrorKind::InvalidHostname);
+  const auto chain = parse_message_url("a~b~c~d://h");
+  ASSERT_TRUE(chain.ok());
+  EXPECT_EQ(chain->scheme, "a~b~c~d");
+  EXPECT_FALSE(chain->transport || chain->route);
+  EXPECT_EQ(parse_message_url("x://[]").error(), (UrlError{UrlErrorKind::InvalidHostname, "[]"}));
 }
 
 TEST(UrlParserTest, QueryPieces) {

@@ -8,6 +8,8 @@
 #include "objects/dmp_class.h"
 #include "objects/fat_manifest_class.h"
 #include "objects/itp_class.h"
+#include "objects/request_class.h"
+#include "objects/response_class.h"
 #include "objects/stp_class.h"
 #include "objects/temp_data_object_class.h"
 #include "objects/vfsd_class.h"
@@ -41,6 +43,8 @@ constexpr ClassEntry kClasses[] = {
     {"FATManifestContainer", &FATManifestContainerObject::type},
     {"DMPContainer", &DMPContainerObject::type},
     {"TempDataObject", &TempDataObjectObject::type},
+    {"ZQRequest", &ZQRequestObject::type},
+    {"ZQResponse", &ZQResponseObject::type},
 };
 
 // Appends `name` to the module's __all__ (made as an empty list when missing), then sets the

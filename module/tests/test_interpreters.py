@@ -7,10 +7,10 @@ import textwrap
 import unittest
 
 # Every kept object in use: keyword names, a Sequence check, the length hint of a generator,
-# an argument note and ast.literal_eval.
+# an argument note, ast.literal_eval and the transport parser's import.
 USE_THE_MODULE = textwrap.dedent("""
     import collections.abc
-    from duvevodavid._zqobjects import CommandObject, Url, VFSDContainer
+    from duvevodavid._zqobjects import CommandObject, Url, VFSDContainer, ZQRequest
 
     class Segments(collections.abc.Sequence):
         def __len__(self):
@@ -31,6 +31,7 @@ USE_THE_MODULE = textwrap.dedent("""
     frame = (1, "f", bytes(32), 5, None)
     assert VFSDContainer("p", (f for f in [frame])).frames == [frame]
     assert Url("x://h/p?a=[1, 2]").params == {"a": [1, 2]}
+    assert ZQRequest("get", Url("zq://h/p"), transport="tcp").transportObject == ("tcp",)
 """)
 
 

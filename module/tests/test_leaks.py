@@ -8,7 +8,8 @@ import unittest
 
 from duvevodavid import _zqobjects as zq
 from duvevodavid._zqobjects import (CommandObject, DMPContainer, FATManifestContainer, ITPContainer,
-                                    STPContainer, TempDataObject, VFSDContainer)
+                                    STPContainer, TempDataObject, Url, VFSDContainer, ZQRequest, ZQResponse)
+import duvevodavid.net.zqTransportProtocolParser as transport_parser
 from support import ROUNDS, GrowthTestCase, Unprintable, each_raises, ignored_unraisable, nested
 
 PAYLOAD = {"id": 1, "name": "entry", "items": list(range(50)), "blob": b"x" * 300, "nested": [{"a": [1.5, None]}]}
@@ -173,6 +174,80 @@ def payload_failures():
     each_raises([lambda: TempDataObject(Severe())], KeyboardInterrupt)
 
 
+MESSAGE_URL = Url("t~r~zq://h:80/p?a=1&b=x#f")
+COOKIES = {"zq": {"origin": "o"}, b"k": [1, 2.5], 3: None}
+REQUEST_BYTES = ZQRequest("post", MESSAGE_URL, PAYLOAD, COOKIES).serialize()
+RESPONSE_BYTES = ZQResponse("ok", PAYLOAD, COOKIES).serialize()
+
+
+class AnswerResponse(ZQResponse):
+    pass
+
+
+def message_successes():
+    r = ZQRequest("get", MESSAGE_URL, PAYLOAD, COOKIES, "tcp", None, "origin", 5)
+    r.serialize(), r.serializeHeader(1), repr(r), r.url, r.cookies, r.origin, r.tdo, r.payload, r.payloadSize
+    r.setUrl(MESSAGE_URL), r.setMethod("put"), r.setRoute(), r.setTransport("t"), r.setCookies({"a": [1]})
+    r.cookies = COOKIES
+    r.transportObject
+    read = ZQRequest.deserialize(REQUEST_BYTES)
+    read.payload, read.payload, read.cookies, read.url, read.serialize()
+    response = AnswerResponse(b"\xff", TempDataObject(STP), {"c": 1})
+    response.extra = [1]
+    response.serialize(), response.command, response.payload, response.tdo
+    read = ZQResponse.deserialize(RESPONSE_BYTES)
+    read.payload, read.cookies, read.command, read.serializeHeader(), read.payloadSize
+    ZQResponse.deserialize(b"\x02").hasPayload
+
+
+def raising_parser(token):
+    raise LookupError(token)
+
+
+def reentrant_parser(token):
+    REENTERED.setMethod(token)
+
+
+REENTERED = ZQRequest("get", MESSAGE_URL)
+MESSAGE_FAILURES = [
+    lambda: ZQRequest(1, MESSAGE_URL),
+    lambda: ZQRequest("get", "zq://h/"),
+    lambda: ZQRequest("get", MESSAGE_URL, object()),
+    lambda: ZQRequest("get", MESSAGE_URL, cookies={"k": [object()]}),
+    lambda: ZQRequest("get", MESSAGE_URL, payloadSize=1.5),
+    lambda: ZQRequest("get", MESSAGE_URL, STPContainer(1)),
+    lambda: ZQRequest("get", MESSAGE_URL).serialize(4),
+    lambda: ZQRequest("get", MESSAGE_URL).serialize(256),
+    lambda: ZQRequest("get", MESSAGE_URL, transport="t" * 300).serialize(),
+    lambda: ZQRequest("get", MESSAGE_URL).setCookies({"k": object()}),
+    lambda: ZQRequest("get", MESSAGE_URL).setUrl(None),
+    lambda: ZQRequest.deserialize(REQUEST_BYTES + b"\x00"),
+    lambda: ZQRequest.deserialize(REQUEST_BYTES[:-1]),
+    lambda: ZQRequest.deserialize(bytes.fromhex("25 02 01 00 03 61 62 63")),
+    lambda: ZQRequest.deserialize(bytearray(REQUEST_BYTES)),
+    lambda: ZQRequest.deserialize(ZQRequest("get", MESSAGE_URL, TempDataObject(b"\xff")).serialize()).payload,
+    lambda: ZQResponse(CommandObject(1)),
+    lambda: ZQResponse(-1),
+    lambda: ZQResponse(1, object()),
+    lambda: ZQResponse(1, cookies=[]),
+    lambda: ZQResponse(2**62).serialize(),
+    lambda: ZQResponse.deserialize(RESPONSE_BYTES + b"\x00"),
+    lambda: ZQResponse.deserialize(bytes([0x22, 0xff, 0xfe])),
+]
+
+
+def message_failures():
+    each_raises(MESSAGE_FAILURES, (TypeError, ValueError, OverflowError))
+    saved = transport_parser.parse_zq_protocol
+    try:
+        transport_parser.parse_zq_protocol = raising_parser
+        each_raises([lambda: REENTERED.transportObject], LookupError)
+        transport_parser.parse_zq_protocol = reentrant_parser
+        each_raises([lambda: REENTERED.transportObject], RuntimeError)
+    finally:
+        transport_parser.parse_zq_protocol = saved
+
+
 class LeakTest(GrowthTestCase):
     BLOCK_SLACK = 50
     RSS_SLACK = 512 * 1024
@@ -188,6 +263,12 @@ class LeakTest(GrowthTestCase):
 
     def test_payload_failures(self):
         self.assert_no_growth(payload_failures)
+
+    def test_message_successes(self):
+        self.assert_no_growth(message_successes)
+
+    def test_message_failures(self):
+        self.assert_no_growth(message_failures)
 
     def test_unraisable_text(self):
         with ignored_unraisable():

@@ -62,6 +62,14 @@ Result<Url, UrlError> parse_url(std::string_view text);
 // A "file" URL with an empty host keeps the record's hostname, port and isIp.
 Result<void, UrlError> parse_url_into(Url& url, std::string_view text);
 
+// The URL of a request message, which the printer wrote: as parse_url, except where the printer
+// writes a record that text could not make, so that every URL a request carries reads back:
+// an empty host reads as no hostname for every scheme, nothing after "://" as no host and the
+// default path ("" for "lib"), a chain that does not split (a scheme holding "~" whose
+// empty transport went unwritten) as the scheme, and a host of "[" without "]" (an IP host
+// starting with "[", written without brackets) as that IP host.
+Result<Url, UrlError> parse_message_url(std::string_view text);
+
 // "Invalid URL: {}", "Invalid protocol chain: {}", "Missing hostname in URL: {}" or
 // "Invalid hostname: {}" with the error's text.
 std::string display_url_error(const UrlError& error);

@@ -73,7 +73,9 @@ bool is_host_byte(char c) {
 
 // A non-empty host: "[address]" or "[address]:port", or a name of host bytes with an optional
 // ":port". Writes hostname, isIp and port together, or nothing when the host is invalid.
-Result<void, UrlError> read_host(Url& url, std::string_view host) {
+// `printed`: a "[" without "]" is an IP host that the printer wrote as it is, because it starts
+// with "[".
+Result<void, UrlError> read_host(Url& url, std::string_view host, bool printed) {
   const auto invalid = [host] {
     return UrlError{UrlErrorKind::InvalidHostname, std::string(host)};
   };
@@ -82,6 +84,12 @@ Result<void, UrlError> read_host(Url& url, std::string_view host) {
   const bool bracketed = host[0] == '[';
   if (bracketed) {
     const std::size_t close = host.find(']');
+    if (close == npos && printed) {
+      assign(url.hostname, host);
+      url.isIp = true;
+      url.port.reset();
+      return {};
+    }
     if (close == npos || close == 1) return invalid();
     name = host.substr(1, close - 1);
     after_name = host.substr(close + 1);
@@ -166,14 +174,27 @@ void read_params(std::vector<QueryParam>& params, std::string_view query) {
   }
 }
 
-}  // namespace
+// How far the parser accepts what the printer writes for records it did not make itself.
+enum class Rules : std::uint8_t {
+  Text,     // text as a user writes it
+  Printed,  // the printer's output: nothing after "://", a chain that does not split, an
+            // empty host and a "[" without "]" are what it writes for no path, a scheme holding
+            // "~" without a transport, no hostname and an IP host starting with "["
+};
 
-Result<void, UrlError> parse_url_into(Url& url, std::string_view text) {
+Result<void, UrlError> parse_into(Url& url, std::string_view text, Rules rules) {
+  const bool printed = rules == Rules::Printed;
   const std::size_t separator = text.find("://");
-  if (separator == npos || separator + 3 == text.size()) {
+  if (separator == npos || (!printed && separator + 3 == text.size())) {
     return UrlError{UrlErrorKind::InvalidUrl, std::string(text)};
   }
-  ZQ_RETURN_IF_ERROR(read_protocol_chain(url, text.substr(0, separator)));
+  const std::string_view chain = text.substr(0, separator);
+  if (auto split = read_protocol_chain(url, chain); !split.ok()) {
+    if (!printed) return std::move(split).error();
+    url.transport.reset();
+    url.route.reset();
+    url.scheme.assign(chain);
+  }
 
   std::string_view rest = text.substr(separator + 3);
   if (const std::size_t hash = rest.find('#'); hash != npos) {
@@ -191,7 +212,10 @@ Result<void, UrlError> parse_url_into(Url& url, std::string_view text) {
   }
 
   if (url.scheme == "lib") {
-    // Library URLs name no host: everything before the query is the path, taken as it is.
+    // Library URLs name no host: everything before the query is the path, taken as it is. The
+    // printer writes the library domain in the host's place; a leading copy of it is dropped,
+    // so that a printed library URL reads back with the path it had.
+    if (rest.starts_with(kLibDomain)) rest.remove_prefix(kLibDomain.size());
     url.path.assign(rest);
     assign(url.hostname, kLibDomain);
     url.port.reset();
@@ -202,14 +226,24 @@ Result<void, UrlError> parse_url_into(Url& url, std::string_view text) {
     url.path.assign(slash == npos ? std::string_view("/") : rest.substr(slash));
     if (host.empty()) {
       // A local file URL has no host and keeps whatever host the record had.
-      if (url.scheme != "file") return UrlError{UrlErrorKind::MissingHostname, std::string(text)};
+      if (!printed && url.scheme != "file") return UrlError{UrlErrorKind::MissingHostname, std::string(text)};
     } else {
-      ZQ_RETURN_IF_ERROR(read_host(url, host));
+      ZQ_RETURN_IF_ERROR(read_host(url, host, printed));
     }
   }
 
   read_params(url.params, query);
   return {};
+}
+
+}  // namespace
+
+Result<void, UrlError> parse_url_into(Url& url, std::string_view text) { return parse_into(url, text, Rules::Text); }
+
+Result<Url, UrlError> parse_message_url(std::string_view text) {
+  Url url = new_url();
+  ZQ_RETURN_IF_ERROR(parse_into(url, text, Rules::Printed));
+  return url;
 }
 
 Result<Url, UrlError> parse_url(std::string_view text) {

@@ -20,6 +20,7 @@
 #include "frame/instance.h"
 #include "frame/kinds.h"
 #include "frame/params.h"
+#include "frame/pyref.h"
 #include "frame/python.h"
 #include "frame/to_object.h"
 #include "frame/unpack.h"
@@ -91,9 +92,16 @@ class Arguments {
     PyObject* const* names = interned_names<Desc>();
     return names && zqpy::unpack_fastcall(Desc.view(), names, args, nargs, kwnames, raw_);
   }
+  // The keyword dict is no caller's frame: Python code run by a later conversion can remove an
+  // entry from it, so with a dict each raw argument is held for the call. (The tuple cannot
+  // change, and its caller holds it.)
   bool unpack_tuple_dict(PyObject* args, PyObject* kwargs) {
     PyObject* const* names = interned_names<Desc>();
-    return names && zqpy::unpack_tuple_dict(Desc.view(), names, args, kwargs, raw_);
+    if (!names || !zqpy::unpack_tuple_dict(Desc.view(), names, args, kwargs, raw_)) return false;
+    if (kwargs) {
+      for (std::size_t i = 0; i < sizeof...(Params); ++i) held_[i] = PyRef::borrowed(raw_[i]);
+    }
+    return true;
   }
 
   // Converts every parameter in declaration order; the first failure gets its note.
@@ -117,6 +125,7 @@ class Arguments {
   }
 
   PyObject* raw_[sizeof...(Params) + 1] = {};
+  PyRef held_[sizeof...(Params) + 1];  // filled on the tuple-and-dict path, when there is a dict
   std::tuple<typename Params::value_type...> values_;
 };
 

@@ -24,6 +24,8 @@ enum Object : std::size_t {
   kAddNoteName,
   kAstName,
   kLiteralEvalName,
+  kParseZqProtocolName,
+  kParseZqProtocolFromList,
   kSequenceType,
   kLengthHint,
   kInternalFaultType,
@@ -126,8 +128,18 @@ PyObject* all_name() { return interned(kAllName, "__all__"); }
 PyObject* add_note_name() { return interned(kAddNoteName, "add_note"); }
 PyObject* ast_name() { return interned(kAstName, "ast"); }
 PyObject* literal_eval_name() { return interned(kLiteralEvalName, "literal_eval"); }
+PyObject* parse_zq_protocol_name() { return interned(kParseZqProtocolName, "parse_zq_protocol"); }
 PyObject* sequence_type() { return imported(kSequenceType, "collections.abc", "Sequence"); }
 PyObject* length_hint() { return imported(kLengthHint, "operator", "length_hint"); }
+
+PyObject* parse_zq_protocol_from_list() {
+  InterpreterObjects* objects = current();
+  if (!objects) return nullptr;
+  PyObject*& slot = objects->objects[kParseZqProtocolFromList];
+  if (slot) return slot;
+  PyObject* name = parse_zq_protocol_name();
+  return name ? keep(slot, PyTuple_Pack(1, name)) : nullptr;
+}
 
 PyObject* internal_fault_type() {
   InterpreterObjects* objects = current();

@@ -40,17 +40,17 @@ PyObject* raise_downcast_error(PyObject* obj, PyTypeObject* expected) {
 }
 
 void add_argument_note(const char* name) {
-  PyObject* exc = PyErr_GetRaisedException();
+  PyRef exc(PyErr_GetRaisedException());
   if (!exc) return;
   PyObject* add_note = cached::add_note_name();
   PyRef note(add_note ? PyUnicode_FromFormat("while processing '%s'", name) : nullptr);
   if (note) {
     // The leading slot is the scratch space PY_VECTORCALL_ARGUMENTS_OFFSET lets the callee use.
-    PyObject* args[] = {nullptr, exc, note.get()};
+    PyObject* args[] = {nullptr, exc.get(), note.get()};
     PyRef result(PyObject_VectorcallMethod(add_note, args + 1, 2 | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
   }
   PyErr_Clear();
-  PyErr_SetRaisedException(exc);
+  PyErr_SetRaisedException(exc.release());
 }
 
 bool drop_ordinary_error() {

@@ -2,6 +2,8 @@
 // and the internal fault that stands for any C++ exception escaping a call.
 #pragma once
 
+#include <cxxabi.h>
+
 #include <exception>
 #include <new>
 #include <type_traits>
@@ -34,12 +36,19 @@ PyObject* raise_internal_fault(const char* message);
 
 // Runs the C++ side of one call from Python. A std::bad_alloc becomes MemoryError and any other
 // C++ exception the internal fault; the call then returns nullptr (or -1 for int results).
+// The forced unwind that ends a thread (a daemon thread asking for the interpreter lock while
+// the interpreter finalizes) is no error of the call: it passes on untouched, and the thread
+// holds no lock then, so nothing here may touch the interpreter. That unwind carries no
+// exception object, so its handler binds a null reference, which the undefined-behaviour
+// sanitizer must not report.
 template <class F>
-auto guarded(F&& body) noexcept -> decltype(body()) {
+__attribute__((no_sanitize("null"))) auto guarded(F&& body) -> decltype(body()) {
   using R = decltype(body());
   static_assert(std::is_pointer_v<R> || std::is_same_v<R, int>);
   try {
     return body();
+  } catch (abi::__forced_unwind&) {
+    throw;
   } catch (const std::bad_alloc&) {
     PyErr_NoMemory();
   } catch (const std::exception& e) {

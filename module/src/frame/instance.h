@@ -1,11 +1,13 @@
 // Instance layout shared by every class with a record: the object header, the core record held
-// by value, then the borrow flag. Creation and deallocation of such instances.
+// by value, the borrow flag, then whether the record was constructed. Creation, access and
+// deallocation of such instances.
 #pragma once
 
 #include <new>
 #include <utility>
 
 #include "frame/borrow.h"
+#include "frame/pyref.h"
 #include "frame/python.h"
 
 namespace zqpy {
@@ -16,11 +18,22 @@ struct Instance {
   PyObject_HEAD
   Record record;
   BorrowFlag borrow;
+  // The types are mutable: once Python code replaces a class's __new__, object.__new__(cls)
+  // allocates an instance (zero-filled, so this is false) that no constructor of ours has seen.
+  bool constructed;
 };
 
+// The instance behind `obj`, whose type is the class or a subclass. A record never constructed
+// is given the default record here, before anything reads it. Default construction may throw
+// std::bad_alloc, which the trampolines turn into MemoryError.
 template <class Self>
 Self* as_instance(PyObject* obj) {
-  return reinterpret_cast<Self*>(obj);
+  Self* self = reinterpret_cast<Self*>(obj);
+  if (!self->constructed) [[unlikely]] {
+    new (&self->record) typename Self::Record();
+    self->constructed = true;
+  }
+  return self;
 }
 
 // A new instance of `cls` made as object.__new__(cls) makes it (the type's tp_alloc), with
@@ -28,20 +41,23 @@ Self* as_instance(PyObject* obj) {
 template <class Self>
 PyObject* new_instance(PyTypeObject* cls, typename Self::Record&& record) {
   auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(cls, Py_tp_alloc));
-  PyObject* obj = alloc(cls, 0);
+  PyRef obj(alloc(cls, 0));
   if (!obj) return nullptr;
-  Self* self = as_instance<Self>(obj);
-  new (&self->record) typename Self::Record(std::move(record));
+  Self* self = reinterpret_cast<Self*>(obj.get());
   new (&self->borrow) BorrowFlag();
-  return obj;
+  new (&self->record) typename Self::Record(std::move(record));
+  self->constructed = true;
+  return obj.release();
 }
 
-// tp_dealloc: drops the record, frees the object through its type and releases the heap type.
+// tp_dealloc: drops the record (when there is one), frees the object through its type and
+// releases the heap type.
 template <class Self>
 void dealloc(PyObject* obj) {
   PyTypeObject* type = Py_TYPE(obj);
   using Record = typename Self::Record;
-  as_instance<Self>(obj)->record.~Record();
+  Self* self = reinterpret_cast<Self*>(obj);
+  if (self->constructed) self->record.~Record();
   auto free_fn = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
   free_fn(obj);
   Py_DECREF(type);

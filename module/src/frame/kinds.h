@@ -11,6 +11,7 @@
 #include "common/bytes.h"
 #include "container/compression_info.h"
 #include "frame/errors.h"
+#include "frame/instance.h"
 #include "frame/python.h"
 
 namespace zqpy::kinds {
@@ -89,7 +90,7 @@ struct InstanceOf {
       raise_downcast_error(obj, expected);
       return false;
     }
-    out = reinterpret_cast<Self*>(obj);
+    out = as_instance<Self>(obj);
     return true;
   }
 };

@@ -10,6 +10,7 @@
 #include "container/compression_info.h"
 #include "frame/errors.h"
 #include "frame/instance.h"
+#include "frame/pyref.h"
 #include "frame/python.h"
 #include "objects/container.h"
 #include "serialization/msgpack.h"
@@ -44,9 +45,9 @@ template <class Record, auto EncodeTo>
 PyObject* serialize_via_scratch(const Record& record) {
   zq::ScratchOutput out;
   if (auto status = EncodeTo(record, out); !status.ok()) return core_error_to_value_error(status.error());
-  PyObject* bytes = PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(out.size()));
-  if (bytes) out.copy_to(reinterpret_cast<std::uint8_t*>(PyBytes_AsString(bytes)));
-  return bytes;
+  PyRef bytes(PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(out.size())));
+  if (bytes) out.copy_to(reinterpret_cast<std::uint8_t*>(PyBytes_AsString(bytes.get())));
+  return bytes.release();
 }
 
 template <class Record>

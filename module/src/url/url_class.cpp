@@ -252,6 +252,21 @@ PyType_Spec Url_spec = {"duvevodavid.net.objects.Url", sizeof(UrlObject), 0, Py_
 
 }  // namespace
 
+bool url_from_object(PyObject* obj, zq::Url& out) {
+  bool from_url = false;
+  if (!is_url(obj, from_url)) return false;
+  if (!from_url) {
+    PyErr_SetString(PyExc_TypeError, "url must be a Url");
+    return false;
+  }
+  return copy_record(obj, out);
+}
+
+PyObject* url_to_object(const zq::Url& url) {
+  PyTypeObject* type = UrlObject::type();
+  return type ? new_instance<UrlObject>(type, zq::Url(url)) : nullptr;
+}
+
 PyTypeObject* UrlObject::type() {
   static PyTypeObject* type = nullptr;
   return process_type(type, Url_spec);

@@ -134,9 +134,9 @@ bool convert_other(PyObject* obj, std::size_t depth, Value& slot, bool& ran_pyth
 // holding a reference of its own.
 [[gnu::always_inline]] inline bool item_to_value(PyObject* item, std::size_t depth, Value& slot, bool& ran_python) {
   if (const Read read = read_exact_scalar(item, slot); read != Read::NotScalar) return read == Read::Done;
-  Py_INCREF(item);
+  PyRef held = PyRef::borrowed(item);
   const bool ok = convert_other(item, depth, slot, ran_python);
-  Py_DECREF(item);
+  held.reset();
   return ok;
 }
 
@@ -176,8 +176,21 @@ bool tuple_to_value(PyObject* tuple, std::size_t depth, Value& slot, bool& ran_p
   return true;
 }
 
-// One dict entry at `depth`, key first. The value is held while the key converts, since a
-// key's __str__ can replace it in the dict.
+// A dict entry whose key is no exact scalar, key first. The value is held while the key
+// converts, since a key's __str__ can replace it in the dict. Out of line, to keep the common
+// entry small.
+[[gnu::noinline]] bool other_key_entry_to_pair(PyObject* key, PyObject* value, std::size_t depth, zq::ValuePair& pair,
+                                               bool& ran_python) {
+  PyRef held_value = PyRef::borrowed(value);
+  PyRef held_key = PyRef::borrowed(key);
+  bool ok = convert_other(key, depth, pair.key, ran_python);
+  held_key.reset();
+  ok = ok && convert(value, depth, pair.value, ran_python);
+  held_value.reset();
+  return ok;
+}
+
+// One dict entry at `depth`, key first.
 bool entry_to_pair(PyObject* key, PyObject* value, std::size_t depth, zq::ValuePair& pair, bool& ran_python) {
   switch (read_exact_scalar(key, pair.key)) {
     case Read::Done:
@@ -187,13 +200,7 @@ bool entry_to_pair(PyObject* key, PyObject* value, std::size_t depth, zq::ValueP
     case Read::NotScalar:
       break;
   }
-  Py_INCREF(value);
-  Py_INCREF(key);
-  bool ok = convert_other(key, depth, pair.key, ran_python);
-  Py_DECREF(key);
-  ok = ok && convert(value, depth, pair.value, ran_python);
-  Py_DECREF(value);
-  return ok;
+  return other_key_entry_to_pair(key, value, depth, pair, ran_python);
 }
 
 // The interpreter's own dict iteration (a subclass's overrides are not called), with its two

@@ -30,6 +30,14 @@ constexpr Row kRows[] = {
     {"host_query", "https://search.example.com/find?q=hello+world&page=2&lang=en"},
     {"lib", "lib://core.modules/crypto"},
     {"file", "file:///var/lib/data/blob.bin"},
+    // Above 16 pieces repeated keys are found through the keyed-hash index.
+    {"query_40_params",
+     "zq://api.example.com/search?key00=0&key01=7&key02=14&key03=21&key04=28&key05=35&"
+     "key06=42&key07=49&key08=56&key09=63&key10=70&key11=77&key12=84&key13=91&key14=98&"
+     "key15=105&key16=112&key17=119&key18=126&key19=133&key20=140&key21=147&key22=154&"
+     "key23=161&key24=168&key25=175&key26=182&key27=189&key28=196&key29=203&key30=210&"
+     "key31=217&key32=224&key33=231&key34=238&key35=245&key36=252&key37=259&key38=266&"
+     "key39=273"},
 };
 
 template <class Fn>

@@ -107,6 +107,14 @@ Bytes claiming_frame(std::uint64_t claimed) {
   return frame;
 }
 
+// A skippable frame (magic 0x184D2A5n) carrying `content`, which decoders ignore.
+Bytes skippable_frame(std::string_view content, int variant = 0) {
+  Bytes frame = {static_cast<std::uint8_t>(0x50 + variant), 0x2a, 0x4d, 0x18};
+  for (int i = 0; i < 4; ++i) frame.push_back(static_cast<std::uint8_t>(content.size() >> (8 * i)));
+  append(frame, as_bytes(content));
+  return frame;
+}
+
 bool sanitized_or_asked_to_skip() {
 #ifdef ZQ_UNDER_ASAN
   return true;
@@ -204,6 +212,39 @@ TEST(DecompressPayload, StreamsFramesThatStateNoSize) {
     const auto restored = decompress_payload(c.input);
     ASSERT_TRUE(restored.ok());
     EXPECT_TRUE(*restored == c.expected);
+  }
+}
+
+// Skippable frames hold no content; the path is chosen by the first frame after them.
+TEST(DecompressPayload, SkipsSkippableFrames) {
+  const Bytes text = sample_text(40);
+  const Bytes sized = sized_frame(text);
+  const Bytes skip = skippable_frame("written by another tool");
+  ASSERT_EQ(ZSTD_getFrameContentSize(skip.data(), skip.size()), 0u);
+  const struct {
+    const char* name;
+    Bytes input;
+    Bytes expected;
+  } cases[] = {
+      {"skippable then sized", concat(skip, sized), text},
+      {"two skippable then sized", concat(concat(skip, skippable_frame("", 15)), sized), text},
+      {"skippable then unsized", concat(skip, pipe_frame()), text},
+      {"sized then skippable", concat(sized, skip), text},
+      {"skippable, sized, skippable", concat(concat(skip, sized), skip), text},
+      {"skippable only", skip, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto restored = decompress_payload(c.input);
+    ASSERT_TRUE(restored.ok());
+    EXPECT_TRUE(*restored == c.expected);
+  }
+  const Bytes cut_skip(skip.begin(), skip.end() - 1);
+  for (const Bytes& bad : {cut_skip, concat(skip, Bytes(sized.begin(), sized.end() - 1)),
+                           concat(skip, test::from_hex("01 02 03 04 05 06 07 08"))}) {
+    const auto restored = decompress_payload(bad);
+    ASSERT_FALSE(restored.ok());
+    EXPECT_EQ(restored.error(), WireError::invalid("zstd decompression failed"));
   }
 }
 

@@ -63,7 +63,7 @@ int add_to_module(PyObject* module, const char* name, PyObject* obj) {
     raise_downcast_error(all.get(), "list");
     return -1;
   }
-  PyRef text(PyUnicode_FromString(name));
+  PyRef text(PyUnicode_InternFromString(name));  // interned anyway as an attribute name
   if (!text || PyList_Append(all.get(), text.get()) < 0) return -1;
   return PyObject_SetAttr(module, text.get(), obj);
 }

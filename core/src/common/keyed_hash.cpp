@@ -53,9 +53,9 @@ std::uint64_t splitmix(std::uint64_t& state) {
   return z ^ (z >> 31);
 }
 
-}  // namespace
-
-HashKeys random_hash_keys() {
+// Keys from the system's random source; when it cannot deliver, keys mixed from the clock, an
+// address and a counter.
+HashKeys system_random_keys() {
   HashKeys keys;
   unsigned char* out = reinterpret_cast<unsigned char*>(&keys);
   std::size_t filled = 0;
@@ -76,6 +76,8 @@ HashKeys random_hash_keys() {
   return {splitmix(state), splitmix(state)};
 }
 
+}  // namespace
+
 std::uint64_t keyed_hash(const HashKeys& keys, std::string_view bytes) {
   SipState s{keys.k0 ^ 0x736f6d6570736575ULL, keys.k1 ^ 0x646f72616e646f6dULL,
              keys.k0 ^ 0x6c7967656e657261ULL, keys.k1 ^ 0x7465646279746573ULL};
@@ -91,6 +93,21 @@ std::uint64_t keyed_hash(const HashKeys& keys, std::string_view bytes) {
   s.round();
   s.round();
   return s.v0 ^ s.v1 ^ s.v2 ^ s.v3;
+}
+
+// Each thread draws one secret from the system's random source, on its first table; a table's
+// keys are then SipHash of a per-thread counter under that secret: as unpredictable as the
+// secret, different for every table, and without a system call per table.
+HashKeys random_hash_keys() {
+  thread_local const HashKeys secret = system_random_keys();
+  thread_local std::uint64_t tables = 0;
+  char block[9];
+  const std::uint64_t number = tables++;
+  std::memcpy(block, &number, sizeof number);
+  block[8] = 0;
+  const std::uint64_t k0 = keyed_hash(secret, {block, sizeof block});
+  block[8] = 1;
+  return {k0, keyed_hash(secret, {block, sizeof block})};
 }
 
 }  // namespace zq

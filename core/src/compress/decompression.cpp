@@ -1,5 +1,6 @@
 // zstd decompression of container bodies under a 1 GiB output limit: one-shot with the thread's
-// reusable context when the first frame states its size, streaming into a growing buffer otherwise.
+// reusable context when the first frame with content states its size, streaming into a growing
+// buffer otherwise.
 #include <zstd.h>
 
 #include <algorithm>
@@ -90,10 +91,28 @@ Result<Bytes> decompress_streaming(ByteView data) {
   return out;
 }
 
+// Where the first frame that is not a skippable frame begins. Skippable frames carry no content,
+// and zstd states a size of 0 for them, so the one-shot path is sized from the frame after them.
+// A skippable frame that zstd cannot measure (cut off) ends the walk; decoding then fails on it.
+std::size_t first_content_frame(ByteView data) {
+  std::size_t offset = 0;
+  while (data.size() - offset >= 4) {
+    const std::uint8_t* p = data.data() + offset;
+    const std::uint32_t magic = std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+                                std::uint32_t{p[3]} << 24;
+    if ((magic & ZSTD_MAGIC_SKIPPABLE_MASK) != ZSTD_MAGIC_SKIPPABLE_START) break;
+    const std::size_t length = ZSTD_findFrameCompressedSize(p, data.size() - offset);
+    if (ZSTD_isError(length)) break;
+    offset += length;
+  }
+  return offset;
+}
+
 }  // namespace
 
 Result<Bytes> decompress_payload(ByteView data) {
-  const unsigned long long stated = ZSTD_getFrameContentSize(data.data(), data.size());
+  const std::size_t first = first_content_frame(data);
+  const unsigned long long stated = ZSTD_getFrameContentSize(data.data() + first, data.size() - first);
   if (stated != ZSTD_CONTENTSIZE_UNKNOWN && stated != ZSTD_CONTENTSIZE_ERROR && stated <= kMaxDecompressedSize) {
     return decompress_one_shot(data, static_cast<std::size_t>(stated));
   }

@@ -1,8 +1,10 @@
 // Parsing URL text into a record: protocol chain, fragment, query, path, host and port, then the
 // typed parameters. Each component is written as soon as it is read.
 #include <algorithm>
+#include <optional>
 #include <unordered_map>
 
+#include "common/keyed_hash.h"
 #include "url/address.h"
 #include "url/internal/decimal.h"
 #include "url/url.h"
@@ -130,8 +132,14 @@ void read_params(std::vector<QueryParam>& params, std::string_view query) {
   const std::size_t pieces =
       static_cast<std::size_t>(std::count(query.begin(), query.end(), '&')) + 1;
   const bool indexed = pieces > kLinearLookupPieces;
-  std::unordered_map<std::string_view, std::size_t> index;  // key text in `query` -> position
-  if (!indexed) params.reserve(pieces);
+  // Key text in `query` -> position. The keys are input, so the hash is keyed; its random keys
+  // are drawn when the index is made, which is only when it is used.
+  std::optional<std::unordered_map<std::string_view, std::size_t, KeyedTextHash>> index;
+  if (indexed) {
+    index.emplace();
+  } else {
+    params.reserve(pieces);
+  }
 
   std::size_t begin = 0;
   while (begin <= query.size()) {
@@ -148,7 +156,7 @@ void read_params(std::vector<QueryParam>& params, std::string_view query) {
 
     QueryParam* existing = nullptr;
     if (indexed) {
-      const auto [slot, inserted] = index.try_emplace(key, params.size());
+      const auto [slot, inserted] = index->try_emplace(key, params.size());
       if (!inserted) existing = &params[slot->second];
     } else {
       for (QueryParam& param : params) {

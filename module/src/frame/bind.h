@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "frame/borrow.h"
+#include "frame/cached.h"
 #include "frame/errors.h"
 #include "frame/instance.h"
 #include "frame/kinds.h"
@@ -73,10 +74,12 @@ struct Param<kinds::AnyObject, OrNone> {
 
 namespace detail {
 
+// The description's parameter names, interned once in each interpreter.
 template <const auto& Desc>
 PyObject* const* interned_names() {
-  static PyObject* slots[Desc.size() + 1] = {};
-  return intern_names(Desc.view(), slots);
+  static const std::size_t table = cached::new_name_table();
+  PyObject** slots = cached::name_slots(table, Desc.size());
+  return slots ? intern_names(Desc.view(), slots) : nullptr;
 }
 
 // The arguments of one call: the raw objects matched to parameters, then their conversions.

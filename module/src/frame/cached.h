@@ -1,6 +1,9 @@
-// Process-wide interpreter objects the module looks up once, on first need, and keeps until the
-// process ends. Each returns a borrowed reference, or nullptr with an exception set.
+// Interpreter objects the module looks up once in each interpreter, on first need, and keeps
+// until that interpreter ends. Each returns a borrowed reference valid within the calling
+// interpreter, or nullptr with an exception set.
 #pragma once
+
+#include <cstddef>
 
 #include "frame/python.h"
 
@@ -15,5 +18,13 @@ PyObject* parse_zq_protocol_from_list();  // ("parse_zq_protocol",), an import's
 PyObject* sequence_type();  // collections.abc.Sequence
 PyObject* length_hint();    // operator.length_hint
 PyObject* internal_fault_type();
+
+// A number for one table of names, the same in every interpreter.
+std::size_t new_name_table();
+
+// The calling interpreter's `count` slots of name table `table`, empty (nullptr) until filled;
+// the interpreter owns what is stored there and releases it when it ends. The slots stay in
+// place for the interpreter's life. nullptr with an exception set on failure.
+PyObject** name_slots(std::size_t table, std::size_t count);
 
 }  // namespace zqpy::cached

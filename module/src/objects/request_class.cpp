@@ -110,10 +110,11 @@ PyObject* ZQRequest_transport(const zq::ZQRequest& record) { return to_object(st
 // A non-empty from-list makes the import return the submodule itself, not the top package.
 PyObject* ZQRequest_transportObject(const zq::ZQRequest& record) {
   PyObject* from_list = cached::parse_zq_protocol_from_list();
-  if (!from_list) return nullptr;
+  PyObject* name = cached::parse_zq_protocol_name();
+  if (!from_list || !name) return nullptr;
   PyRef module(PyImport_ImportModuleLevel("duvevodavid.net.zqTransportProtocolParser", nullptr, nullptr, from_list, 0));
   if (!module) return nullptr;
-  PyRef parse(PyObject_GetAttr(module.get(), cached::parse_zq_protocol_name()));
+  PyRef parse(PyObject_GetAttr(module.get(), name));
   if (!parse) return nullptr;
   PyRef transport(to_object(std::string_view(record.transport)));
   if (!transport) return nullptr;

@@ -21,15 +21,13 @@ Result<Value> decode_value_body(ByteView data, std::size_t header_len, const Com
 }
 
 // Shared by STP and DMP. `write_header(info, out)` appends the kind's header with that setting.
-// A compressed value goes through the thread's encode buffer and then zstd; a plain one is
-// encoded straight after the header.
+// A value is its own encoding: zstd reads it in place, and a plain one follows the header.
 template <class WriteHeader>
 Status encode_value_container(const Value& payload, const std::optional<CompressionInfo>& setting,
                               ScratchOutput& out, WriteHeader write_header) {
   if (setting && setting->compressed != 0) {
-    auto encoded = encode_value_to_bytes(payload);
-    if (!encoded.ok()) return kBadPayload;
-    ZQ_ASSIGN_OR_RETURN(CompressedBody body, compress_payload(*encoded, *setting));
+    if (!encodable(payload)) return kBadPayload;
+    ZQ_ASSIGN_OR_RETURN(CompressedBody body, compress_payload(payload.packed(), *setting));
     ZQ_RETURN_IF_ERROR(write_header(*setting, out.bytes()));
     append(out.bytes(), body.view);
     return {};

@@ -115,7 +115,7 @@ void ScratchOutput::copy_to(std::uint8_t* out) const {
   std::size_t from = 0;
   for (const Run& run : buffers_.runs) {
     // Runs are noted in order, each after the bytes appended before it.
-    std::memcpy(out, bytes.data() + from, run.at - from);
+    if (run.at != from) std::memcpy(out, bytes.data() + from, run.at - from);
     out += run.at - from;
     std::memcpy(out, run.data, run.size);
     out += run.size;

@@ -13,6 +13,7 @@
 #include "frame/lossy_text.h"
 #include "frame/pyref.h"
 #include "serialization/value_builder.h"
+#include "values/key_cache.h"
 
 namespace zqpy {
 namespace {
@@ -301,7 +302,7 @@ class ObjectReader {
     PyRef dict(PyDict_New());
     if (!dict) return nullptr;
     for (std::uint64_t i = 0; i < pairs; ++i) {
-      PyRef key(item(p));
+      PyRef key(key_item(p));
       if (!key) return nullptr;
       PyRef value(item(p));
       if (!value || PyDict_SetItem(dict.get(), key.get(), value.get()) < 0) return nullptr;
@@ -310,8 +311,18 @@ class ObjectReader {
   }
 
  private:
-  static PyObject* new_text(const std::uint8_t* data, std::size_t len) {
-    return PyUnicode_FromStringAndSize(reinterpret_cast<const char*>(data), static_cast<Py_ssize_t>(len));
+  static PyObject* new_text(const std::uint8_t* data, std::size_t len) { return KeyCache::new_text(data, len); }
+
+  // A map key: texts come from the key cache.
+  PyObject* key_item(const std::uint8_t*& p) {
+    const std::uint8_t m = *p;
+    if (m >= zq::mp::kFixStr && m < zq::mp::kNil) {
+      const std::size_t len = m & 0x1fu;
+      PyObject* text = keys_.text(p + 1, len);
+      p += 1 + len;
+      return text;
+    }
+    return item(p);
   }
 
   PyObject* items(const std::uint8_t*& p, std::uint64_t count) {
@@ -371,6 +382,8 @@ class ObjectReader {
     }
     return raise_internal_fault("unknown Value kind");
   }
+
+  KeyCache keys_;
 };
 
 }  // namespace

@@ -92,8 +92,12 @@ TEST(MsgpackAllocations, CheckedBeforeAnythingIsAllocated) {
 
 TEST(MsgpackAllocations, DecodedValueIsOneBlockOfItsPackedSize) {
   // In the smallest form already, and not: an int in a wider form, a str 8 that fits a fixstr,
-  // a float 32 (widened), an ext read as Bin, a timestamp in the 12-byte form.
-  Bytes wide = from_hex("95 cd 00 05 d9 02 68 69 ca 3f c0 00 00 d4 11 41 c7 0c ff 00 00 00 00 00 00 00 00 00 00 00 01");
+  // a float 32 (widened), an ext read as Bin, a timestamp in the 12-byte form, and a text long
+  // enough that the value needs a block of its own.
+  Bytes wide = from_hex("96 cd 00 05 d9 02 68 69 ca 3f c0 00 00 d4 11 41 c7 0c ff 00 00 00 00 00 00 00 00 00 00 00 01");
+  wide.push_back(0xd9);
+  wide.push_back(40);
+  wide.insert(wide.end(), 40, 'x');
   append(wide, from_hex("00"));  // a byte after the value, not read
   const Value big = Arr({Str(std::string(40, 'x')), MapOf({{Int(1), Bin("00 01")}}), Float(2.5)});
   Bytes canonical;
@@ -104,7 +108,7 @@ TEST(MsgpackAllocations, DecodedValueIsOneBlockOfItsPackedSize) {
     std::size_t packed_size;
   } cases[] = {
       {"smallest form", canonical, canonical.size()},
-      {"wider forms", wide, 1 + 1 + 3 + 9 + 3 + 6},
+      {"wider forms", wide, 1 + 1 + 3 + 9 + 3 + 6 + 42},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -116,9 +120,10 @@ TEST(MsgpackAllocations, DecodedValueIsOneBlockOfItsPackedSize) {
     EXPECT_EQ(a.calls, 1u);
     EXPECT_EQ(a.bytes, c.packed_size);
   }
-  // A value of up to 16 packed bytes is held without an allocation.
+  // A value of up to 48 packed bytes is held without an allocation.
   std::size_t pos = 0;
-  const Bytes small = from_hex("93 01 a3 61 62 63 c3");
+  Bytes small = from_hex("92 01 d9 2c");
+  small.insert(small.end(), 44, 'y');
   const Allocations a = count_allocations([&] { (void)decode_value(small, pos, true); });
   EXPECT_EQ(a.calls, 0u);
 }

@@ -84,6 +84,20 @@ class RoundTripTest(unittest.TestCase):
                 self.assertEqual(result, expected, repr(given))
                 self.assertIs(type(result), expected_type, repr(given))
 
+    def test_map_keys_read_back_many_times(self):
+        # Keys of every length around the kept ones, shared and not, non-ASCII, and more keys
+        # than there are kept slots.
+        keys = ["", "a", "a\x00", "ü", "😀" * 6, "k" * 24, "k" * 25, "k" * 31, "k" * 40]
+        keys += ["key%d" % i for i in range(3000)]
+        table = {key: i for i, key in enumerate(keys)}
+        data = STPContainer(table).serialize()
+        for _ in range(3):
+            payload = STPContainer.deserialize(data).payload
+            self.assertEqual(payload, table)
+            self.assertEqual(list(payload), keys)
+        nested_maps = [{"id": i, "name": "n%d" % i} for i in range(100)]
+        self.assertEqual(through_wire(nested_maps), nested_maps)
+
     def test_dict_keeps_distinct_keys_in_order(self):
         self.assertEqual(list(through_wire({1: "int", "1": "str"}).items()), [(1, "int"), ("1", "str")])
 
@@ -213,6 +227,43 @@ class MisbehavingObjectsTest(unittest.TestCase):
 
         table[Key("k")] = ["old" * 10]
         self.assertEqual(STPContainer(table).payload, {"k": ["old" * 10]})
+
+    def test_long_bytes_dropped_after_they_were_read(self):
+        # Long byte strings are copied only once the whole payload is converted; a later
+        # item's conversion drops the only other reference to them.
+        items = []
+        table = {}
+
+        class Dropping(str):
+            def __str__(self):
+                items.clear()
+                table.clear()
+                return "dropped"
+
+        def fresh(fill):
+            return bytes([fill]) * 10000
+
+        items.extend([fresh(1), Dropping(), fresh(2)])
+        self.assertEqual(STPContainer([items, "end"]).payload, [[fresh(1), "dropped"], "end"])
+        table.update({"a": fresh(3)})
+        self.assertEqual(STPContainer([table, [Dropping()]]).payload, [{"a": fresh(3)}, ["dropped"]])
+
+    def test_list_cut_below_its_announced_length(self):
+        # 20 items announced, 2 converted: the array's head shrinks and the long byte strings
+        # inside and after it move with it.
+        inner = []
+
+        class Cutting(str):
+            def __str__(self):
+                del inner[2:]
+                return "cut"
+
+        long_bytes = bytes(range(256)) * 20
+        inner.extend([long_bytes, Cutting()] + list(range(18)))
+        payload = [inner, long_bytes, {"k": long_bytes}]
+        expected = [[long_bytes, "cut"], long_bytes, {"k": long_bytes}]
+        self.assertEqual(STPContainer(payload).payload, expected)
+        self.assertEqual(through_wire([[long_bytes, Cutting()] + list(range(18)), long_bytes])[1], long_bytes)
 
     def test_failure_deep_inside_leaves_arguments_alone(self):
         item = Text("x")

@@ -242,8 +242,9 @@ class Value {
   friend bool operator==(const Value& a, const Value& b) { return a.view() == b.view(); }
 
  private:
-  // Values of up to this many packed bytes need no allocation.
-  static constexpr std::size_t kInlineSize = 16;
+  // Values of up to this many packed bytes need no allocation: a small map of a few short
+  // entries fits.
+  static constexpr std::size_t kInlineSize = 48;
 
   bool is_inline() const { return size_ <= kInlineSize; }
   const std::uint8_t* data() const { return is_inline() ? storage_.bytes : storage_.heap.data; }

@@ -14,17 +14,18 @@ constexpr std::size_t kFirstScratchSize = 256;
 
 }  // namespace
 
-ValueBuilder::ValueBuilder() : bytes_(std::move(thread_builder_scratch)) {
+ValueBuilder::ValueBuilder() : slot_(thread_builder_scratch), bytes_(std::move(slot_)) {
   if (bytes_.capacity() == 0) bytes_.reserve(kFirstScratchSize);
   bytes_.resize(bytes_.capacity());
   p_ = bytes_.data();
   end_ = bytes_.data() + bytes_.size();
 }
 
+// A builder made while this one was alive may have put a buffer back already; the larger stays.
 ValueBuilder::~ValueBuilder() {
-  if (bytes_.capacity() <= kKeptScratchMax && bytes_.capacity() >= thread_builder_scratch.capacity()) {
+  if (bytes_.capacity() <= kKeptScratchMax && bytes_.capacity() >= slot_.capacity()) {
     bytes_.clear();
-    thread_builder_scratch = std::move(bytes_);
+    slot_ = std::move(bytes_);
   }
 }
 

@@ -90,6 +90,7 @@ class ValueBuilder {
   // Rewrites the head at `mark` for `count`, moving what follows when it gets shorter.
   void recount(std::size_t mark, std::uint64_t count);
 
+  Bytes& slot_;             // the thread's scratch buffer, lent for the builder's life
   Bytes bytes_;             // sized to its capacity while building; p_ is the write position
   std::vector<Kept> kept_;  // in order of `at`
   std::uint8_t* p_;

@@ -8,19 +8,17 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "frame/cached.h"
 #include "frame/python.h"
 
 namespace zqpy {
 
 class KeyCache {
  public:
-  // Keys up to this many UTF-8 bytes are kept.
-  static constexpr std::size_t kMaxKeySize = 24;
-
   // A new reference to a str of the `len` bytes of valid UTF-8 at `data`, or nullptr with an
   // exception set.
   PyObject* text(const std::uint8_t* data, std::size_t len) {
-    if (len > kMaxKeySize) return new_text(data, len);
+    if (len > cached::KeySlot::kMaxSize) return new_text(data, len);
     return kept_text(data, len);
   }
 
@@ -31,7 +29,7 @@ class KeyCache {
  private:
   PyObject* kept_text(const std::uint8_t* data, std::size_t len);
 
-  PyObject** slots_ = nullptr;  // the calling interpreter's, found on first use
+  cached::KeySlot* slots_ = nullptr;  // the calling interpreter's, found on first use
 };
 
 }  // namespace zqpy

@@ -5,6 +5,7 @@
 #include "values/value_bridge.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -278,10 +279,12 @@ bool Converter::dict_entries(PyObject* dict, std::size_t item_depth) {
 
 bool Converter::dict_to_value(PyObject* dict, std::size_t depth) { return dict_entries(dict, depth + 1); }
 
-// Reads a packed value back into Python objects, item by item in place.
+// Reads a packed value back into Python objects, item by item in place. The value was checked
+// when it was made: every length lies within it and every text is UTF-8.
 class ObjectReader {
  public:
-  // A new object for the item at `p`, which moves past it; nullptr with an exception set.
+  // A new object for the item at `p`, which moves past it; nullptr with an exception set. The
+  // most common items are read inline, the others by other_item().
   PyObject* item(const std::uint8_t*& p) {
     const std::uint8_t m = *p;
     if (m <= zq::mp::kPositiveFixIntMax) {
@@ -290,18 +293,18 @@ class ObjectReader {
     }
     if (m >= zq::mp::kFixStr && m < zq::mp::kNil) {
       const std::size_t len = m & 0x1fu;
-      PyObject* text = new_text(p + 1, len);
+      PyObject* text = KeyCache::new_text(p + 1, len);
       p += 1 + len;
       return text;
     }
     return other_item(p);
   }
 
-  // A new dict of `pairs` pairs from `p` on, which moves past them.
-  PyObject* pairs(const std::uint8_t*& p, std::uint64_t pairs) {
+  // A new dict of `count` pairs from `p` on, which moves past them.
+  PyObject* pairs(const std::uint8_t*& p, std::uint64_t count) {
     PyRef dict(PyDict_New());
     if (!dict) return nullptr;
-    for (std::uint64_t i = 0; i < pairs; ++i) {
+    for (std::uint64_t i = 0; i < count; ++i) {
       PyRef key(key_item(p));
       if (!key) return nullptr;
       PyRef value(item(p));
@@ -311,8 +314,6 @@ class ObjectReader {
   }
 
  private:
-  static PyObject* new_text(const std::uint8_t* data, std::size_t len) { return KeyCache::new_text(data, len); }
-
   // A map key: texts come from the key cache.
   PyObject* key_item(const std::uint8_t*& p) {
     const std::uint8_t m = *p;
@@ -336,37 +337,92 @@ class ObjectReader {
     return list.release();
   }
 
+  static PyObject* bytes_of(const std::uint8_t* data, std::uint64_t len) {
+    return PyBytes_FromStringAndSize(reinterpret_cast<const char*>(data), static_cast<Py_ssize_t>(len));
+  }
+
+  template <class T>
+  static T load(const std::uint8_t* p) {
+    return zq::load_be<T>(p);
+  }
+
+  // Every item but positive fixints and fixstrs, by its marker.
   [[gnu::noinline]] PyObject* other_item(const std::uint8_t*& p) {
+    namespace mp = zq::mp;
+    const std::uint8_t m = *p++;
+    if (m >= mp::kNegativeFixIntMin) return PyLong_FromLong(static_cast<std::int8_t>(m));
+    if (m < mp::kFixArray) return pairs(p, m & 0x0fu);
+    if (m < mp::kFixStr) return items(p, m & 0x0fu);
+    const std::uint8_t* at = p;
+    switch (m) {
+      case mp::kNil:
+        Py_RETURN_NONE;
+      case mp::kFalse:
+        Py_RETURN_FALSE;
+      case mp::kTrue:
+        Py_RETURN_TRUE;
+      case mp::kFloat64:
+        p += 8;
+        return PyFloat_FromDouble(std::bit_cast<double>(load<std::uint64_t>(at)));
+      case mp::kUInt8:
+        p += 1;
+        return PyLong_FromLong(at[0]);
+      case mp::kUInt16:
+        p += 2;
+        return PyLong_FromLong(load<std::uint16_t>(at));
+      case mp::kUInt32:
+        p += 4;
+        return PyLong_FromUnsignedLong(load<std::uint32_t>(at));
+      case mp::kUInt64:
+        p += 8;
+        return PyLong_FromUnsignedLongLong(load<std::uint64_t>(at));
+      case mp::kInt8:
+        p += 1;
+        return PyLong_FromLong(static_cast<std::int8_t>(at[0]));
+      case mp::kInt16:
+        p += 2;
+        return PyLong_FromLong(static_cast<std::int16_t>(load<std::uint16_t>(at)));
+      case mp::kInt32:
+        p += 4;
+        return PyLong_FromLong(static_cast<std::int32_t>(load<std::uint32_t>(at)));
+      case mp::kInt64:
+        p += 8;
+        return PyLong_FromLongLong(static_cast<std::int64_t>(load<std::uint64_t>(at)));
+      case mp::kStr8:
+        p += 1 + at[0];
+        return KeyCache::new_text(at + 1, at[0]);
+      case mp::kStr16:
+        p += 2 + load<std::uint16_t>(at);
+        return KeyCache::new_text(at + 2, load<std::uint16_t>(at));
+      case mp::kBin8:
+        p += 1 + at[0];
+        return bytes_of(at + 1, at[0]);
+      case mp::kBin16:
+        p += 2 + load<std::uint16_t>(at);
+        return bytes_of(at + 2, load<std::uint16_t>(at));
+      case mp::kArray16:
+        p += 2;
+        return items(p, load<std::uint16_t>(at));
+      case mp::kMap16:
+        p += 2;
+        return pairs(p, load<std::uint16_t>(at));
+      default:
+        --p;
+        return rare_item(p);
+    }
+  }
+
+  // The 32-bit and escaped lengths, timestamps and extension values.
+  PyObject* rare_item(const std::uint8_t*& p) {
     const zq::packed::Head h = zq::packed::head(p);
     const std::uint8_t* content = p + h.size;
     switch (h.kind) {
-      case zq::ValueKind::Nil:
-        p = content;
-        Py_RETURN_NONE;
-      case zq::ValueKind::Bool:
-        p = content;
-        return PyBool_FromLong(*(content - 1) == zq::mp::kTrue);
-      case zq::ValueKind::Int: {
-        const std::int64_t value = zq::ValueView(p).as_int();
-        p = content;
-        return PyLong_FromLongLong(value);
-      }
-      case zq::ValueKind::UInt: {
-        const std::uint64_t value = zq::ValueView(p).as_uint();
-        p = content;
-        return PyLong_FromUnsignedLongLong(value);
-      }
-      case zq::ValueKind::Float: {
-        const double value = zq::ValueView(p).as_float();
-        p = content;
-        return PyFloat_FromDouble(value);
-      }
       case zq::ValueKind::Str:
         p = content + h.length;
-        return new_text(content, static_cast<std::size_t>(h.length));
+        return KeyCache::new_text(content, static_cast<std::size_t>(h.length));
       case zq::ValueKind::Bin:
         p = content + h.length;
-        return PyBytes_FromStringAndSize(reinterpret_cast<const char*>(content), static_cast<Py_ssize_t>(h.length));
+        return bytes_of(content, h.length);
       case zq::ValueKind::Array:
         p = content;
         return items(p, h.length);
@@ -379,8 +435,9 @@ class ObjectReader {
       case zq::ValueKind::Ext:
         PyErr_SetString(PyExc_NotImplementedError, "msgpack ExtType payload not yet supported by zqpyobjects");
         return nullptr;
+      default:
+        return raise_internal_fault("unexpected item in a packed value");
     }
-    return raise_internal_fault("unknown Value kind");
   }
 
   KeyCache keys_;

@@ -235,5 +235,48 @@ TEST(ReadValue, InPlaceWhenTheInputIsPackedAlready) {
   EXPECT_EQ(pos, 0u);
 }
 
+TEST(DecodeValueTaking, TakesOverABufferThatHoldsThePackedValueSnugly) {
+  Bytes long_text(from_hex("d9 40"));
+  long_text.insert(long_text.end(), 64, 'z');
+  const struct {
+    const char* name;
+    Bytes input;
+    std::size_t spare;  // capacity beyond the bytes
+    bool taken;
+    std::size_t position;
+  } cases[] = {
+      {"packed, snug", long_text, 0, true, 66},
+      {"packed, a little room", long_text, 8, true, 66},
+      {"packed, much room", long_text, 66, false, 66},
+      {"a wider form", [] {
+         Bytes b = from_hex("da 00 40");  // str 16 of a length that fits str 8
+         b.insert(b.end(), 64, 'z');
+         return b;
+       }(), 0, false, 67},
+      {"bytes after the value", [&] {
+         Bytes b = long_text;
+         b.push_back(0xc0);
+         return b;
+       }(), 0, false, 66},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes input;
+    input.reserve(c.input.size() + c.spare);
+    append(input, c.input);
+    const std::uint8_t* buffer = input.data();
+    std::size_t position = 99;
+    const auto value = decode_value_taking(std::move(input), position, true);
+    ASSERT_TRUE(value.ok());
+    EXPECT_EQ(position, c.position);
+    EXPECT_EQ(value->as_str(), std::string(64, 'z'));
+    EXPECT_EQ(value->packed().data() == buffer, c.taken);
+  }
+  std::size_t position = 0;
+  const auto failed = decode_value_taking(from_hex("92 01"), position, true);
+  ASSERT_FALSE(failed.ok());
+  EXPECT_EQ(failed.error(), SerializationError::UnexpectedEnd);
+}
+
 }  // namespace
 }  // namespace zq

@@ -2,7 +2,9 @@
 the limits of the conversion, and Python code that misbehaves while it is converted."""
 
 import enum
+import subprocess
 import sys
+import textwrap
 import unittest
 
 from duvevodavid._zqobjects import DMPContainer, STPContainer
@@ -228,9 +230,10 @@ class MisbehavingObjectsTest(unittest.TestCase):
         table[Key("k")] = ["old" * 10]
         self.assertEqual(STPContainer(table).payload, {"k": ["old" * 10]})
 
-    def test_long_bytes_dropped_after_they_were_read(self):
-        # Long byte strings are copied only once the whole payload is converted; a later
-        # item's conversion drops the only other reference to them.
+    def test_long_items_dropped_after_they_were_read(self):
+        # Long byte strings and texts are copied only once the whole payload is converted; a
+        # later item's conversion drops the only other reference to them. One text holds a
+        # lone surrogate, so that it converts through a repaired copy.
         items = []
         table = {}
 
@@ -240,13 +243,16 @@ class MisbehavingObjectsTest(unittest.TestCase):
                 table.clear()
                 return "dropped"
 
-        def fresh(fill):
-            return bytes([fill]) * 10000
-
-        items.extend([fresh(1), Dropping(), fresh(2)])
-        self.assertEqual(STPContainer([items, "end"]).payload, [[fresh(1), "dropped"], "end"])
-        table.update({"a": fresh(3)})
-        self.assertEqual(STPContainer([table, [Dropping()]]).payload, [{"a": fresh(3)}, ["dropped"]])
+        cases = [  # (a new long item made from n, what it reads back as)
+            (lambda n: bytes([n]) * 10000, lambda n: bytes([n]) * 10000),
+            (lambda n: chr(0x40 + n) * 10000, lambda n: chr(0x40 + n) * 10000),
+            (lambda n: "\ud800" + chr(0xe0 + n) * 5000, lambda n: "\ufffd" * 3 + chr(0xe0 + n) * 5000),
+        ]
+        for make, read_back in cases:
+            items[:] = [make(1), Dropping(), make(9)]
+            self.assertEqual(STPContainer([items, "end"]).payload, [[read_back(1), "dropped"], "end"])
+            table["a"] = make(2)
+            self.assertEqual(STPContainer([table, [Dropping()]]).payload, [{"a": read_back(2)}, ["dropped"]])
 
     def test_list_cut_below_its_announced_length(self):
         # 20 items announced, 2 converted: the array's head shrinks and the long byte strings
@@ -305,6 +311,37 @@ class WireValuesTest(unittest.TestCase):
 
     def test_ext_types_read_as_bytes(self):
         self.assertEqual(self.payload_of(bytes.fromhex("d411 7a")), b"z")
+
+
+class DecodedSizeTest(unittest.TestCase):
+    """What a decoded payload costs: about the bytes of its encoding, however many items."""
+
+    # The peak resident size of the measuring process itself (a child's ru_maxrss starts from
+    # its parent's), before and after the decodes.
+    MEASURE = textwrap.dedent("""
+        import sys
+        from duvevodavid._zqobjects import STPContainer, TempDataObject
+
+        def peak():
+            with open("/proc/self/status") as status:
+                return next(int(line.split()[1]) * 1024 for line in status if line.startswith("VmHWM:"))
+
+        data = sys.stdin.buffer.read()
+        before = peak()
+        kept = [STPContainer.deserialize(data), TempDataObject.deserialize(data, True)]
+        print(peak() - before)
+    """)
+
+    def test_small_compressed_body_of_many_items(self):
+        # 16 MiB of nils compress to well under a kilobyte; decoded, each nil costs its one byte.
+        items = 16 << 20
+        data = STPContainer([None] * items, 0, (1, 0, 0, 1)).serialize()
+        self.assertLess(len(data), 4096)
+        done = subprocess.run([sys.executable, "-c", self.MEASURE], input=data, capture_output=True)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        # Two decoded copies and the inflated body: about 48 MiB, where a value per item took
+        # over a gigabyte.
+        self.assertLess(int(done.stdout), 160 << 20)
 
 
 if __name__ == "__main__":

@@ -12,11 +12,14 @@ constexpr WireError kBadPayload = WireError::invalid("bad msgpack payload");
 
 // The body after a header of `header_len` bytes, decompressed as `info` says; it must be
 // exactly one value.
+// An inflated body that holds the value in packed form becomes the value's own block.
 Result<Value> decode_value_body(ByteView data, std::size_t header_len, const CompressionInfo& info) {
-  ZQ_ASSIGN_OR_RETURN(const internal::ContainerBody body, internal::read_container_body(data, header_len, info));
+  ZQ_ASSIGN_OR_RETURN(internal::ContainerBody body, internal::read_container_body(data, header_len, info));
   std::size_t position = 0;
-  auto value = decode_value(body.view, position, /*ext_as_bytes=*/true);
-  if (!value.ok() || position != body.view.size()) return kBadPayload;
+  const std::size_t size = body.view.size();
+  auto value = body.was_compressed ? decode_value_taking(std::move(body.decompressed), position, /*ext_as_bytes=*/true)
+                                   : decode_value(body.view, position, /*ext_as_bytes=*/true);
+  if (!value.ok() || position != size) return kBadPayload;
   return std::move(value).value();
 }
 

@@ -93,6 +93,11 @@ Result<Bytes, SerializationError> encode_value_to_bytes(const Value& value);
 // at. With `ext_as_bytes`, extension types 17..27 and 29 decode as Bin.
 Result<Value, SerializationError> decode_value(ByteView data, std::size_t& position, bool ext_as_bytes);
 
+// Reads the value at the start of `data` as decode_value does, and takes `data` over as the
+// value's block when the value fills it in packed form already (and the buffer has little room
+// beyond it); `position` is left past the value, for the caller to compare with data.size().
+Result<Value, SerializationError> decode_value_taking(Bytes&& data, std::size_t& position, bool ext_as_bytes);
+
 // A value read for a caller that only looks at it: the input itself when it holds the value in
 // packed form already (as everything the encoder writes does), else a value of its own.
 class ReadValue {

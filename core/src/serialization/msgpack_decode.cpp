@@ -441,6 +441,17 @@ void repack(const std::uint8_t* p, std::uint8_t* out, bool ext_as_bytes) {
   } while (--pending != 0);
 }
 
+// The checked value at `begin`, in a block of its own.
+Value packed_copy(const std::uint8_t* begin, const Measure& measure, bool ext_as_bytes) {
+  return Value::from_packed(measure.packed_size, measure.nesting, measure.unencodable, [&](std::uint8_t* out) {
+    if (measure.already_packed) {
+      std::memcpy(out, begin, measure.packed_size);
+    } else {
+      repack(begin, out, ext_as_bytes);
+    }
+  });
+}
+
 }  // namespace
 
 Result<Value, SerializationError> decode_value(ByteView data, std::size_t& position, bool ext_as_bytes) {
@@ -449,15 +460,23 @@ Result<Value, SerializationError> decode_value(ByteView data, std::size_t& posit
   Checker checker(begin, data.data() + data.size(), ext_as_bytes);
   Measure measure;
   if (!checker.run(measure)) return checker.error();
-  Value value = Value::from_packed(measure.packed_size, measure.nesting, measure.unencodable, [&](std::uint8_t* out) {
-    if (measure.already_packed) {
-      std::memcpy(out, begin, measure.packed_size);
-    } else {
-      repack(begin, out, ext_as_bytes);
-    }
-  });
   position = static_cast<std::size_t>(measure.end - data.data());
-  return value;
+  return packed_copy(begin, measure, ext_as_bytes);
+}
+
+Result<Value, SerializationError> decode_value_taking(Bytes&& data, std::size_t& position, bool ext_as_bytes) {
+  position = 0;
+  if (data.empty()) return SerializationError::UnexpectedEnd;
+  Checker checker(data.data(), data.data() + data.size(), ext_as_bytes);
+  Measure measure;
+  if (!checker.run(measure)) return checker.error();
+  position = static_cast<std::size_t>(measure.end - data.data());
+  // A buffer grown while it was filled may be far larger than the value: then it is copied.
+  const bool snug = data.capacity() - data.size() <= data.size() / 8;
+  if (measure.already_packed && position == data.size() && snug) {
+    return Value::from_packed_block(std::move(data), measure.nesting, measure.unencodable);
+  }
+  return packed_copy(data.data(), measure, ext_as_bytes);
 }
 
 Result<ReadValue, SerializationError> read_value(ByteView data, std::size_t& position, bool ext_as_bytes) {
@@ -470,8 +489,7 @@ Result<ReadValue, SerializationError> read_value(ByteView data, std::size_t& pos
   if (measure.already_packed) {
     read.in_place_ = begin;
   } else {
-    read.owned_ = Value::from_packed(measure.packed_size, measure.nesting, measure.unencodable,
-                                     [&](std::uint8_t* out) { repack(begin, out, ext_as_bytes); });
+    read.owned_ = packed_copy(begin, measure, ext_as_bytes);
   }
   position = static_cast<std::size_t>(measure.end - data.data());
   return read;

@@ -101,6 +101,19 @@ std::uint8_t* Value::allocate(std::size_t size) {
   return block;
 }
 
+Value Value::from_packed_block(Bytes&& packed, std::uint32_t nesting, bool unencodable) {
+  if (packed.size() <= kInlineSize) {
+    return from_packed(packed.size(), nesting, unencodable,
+                       [&](std::uint8_t* out) { std::memcpy(out, packed.data(), packed.size()); });
+  }
+  Value v;
+  v.size_ = packed.size();
+  v.storage_.heap.data = packed.release(v.storage_.heap.capacity);
+  v.nesting_ = nesting;
+  v.unencodable_ = unencodable;
+  return v;
+}
+
 void Value::copy_from(const Value& other) {
   set_inline_nil();
   std::memcpy(allocate(other.size_), other.data(), other.size_);

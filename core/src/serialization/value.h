@@ -215,6 +215,10 @@ class Value {
     return v;
   }
 
+  // A value whose packed form fills all of `packed`, taken over as its block (copied when it is
+  // small enough to be held inline). The same contract as from_packed.
+  static Value from_packed_block(Bytes&& packed, std::uint32_t nesting, bool unencodable);
+
   ValueView view() const { return ValueView(data()); }
   Kind kind() const { return view().kind(); }
 

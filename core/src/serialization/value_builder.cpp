@@ -40,11 +40,12 @@ void ValueBuilder::grow(std::size_t n) {
 
 void ValueBuilder::bin_kept(ByteView bytes) {
   if (bytes.size() < kKeptMin) return bin(bytes);
-  std::uint8_t* p = room(packed::kEscapeHeadSize);
-  p_ = p + packed::put_bin_head(p, bytes.size());
-  kept_.push_back({static_cast<std::size_t>(p_ - bytes_.data()), bytes});
-  kept_size_ += bytes.size();
-  unencodable_ |= bytes.size() > mp::kMaxLength;
+  kept(bytes, packed::put_bin_head);
+}
+
+void ValueBuilder::str_kept(std::string_view text) {
+  if (text.size() < kKeptMin) return str(text);
+  kept(as_bytes(text), packed::put_str_head);
 }
 
 void ValueBuilder::recount(std::size_t mark, std::uint64_t count) {

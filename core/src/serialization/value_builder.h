@@ -16,7 +16,8 @@ namespace zq {
 
 class ValueBuilder {
  public:
-  // Byte strings this long or longer may be kept where they are until finish() (bin_kept).
+  // Byte strings and texts this long or longer may be kept where they are until finish()
+  // (bin_kept, str_kept).
   static constexpr std::size_t kKeptMin = 4096;
 
   // Takes the thread's scratch buffer; a builder made while another is alive on the same thread
@@ -45,9 +46,10 @@ class ValueBuilder {
     p_ = p + bytes.size();
     unencodable_ |= bytes.size() > mp::kMaxLength;
   }
-  // A byte string whose bytes are copied only by finish(): the caller keeps them alive and
-  // unchanged until then. Shorter ones are copied at once.
+  // A byte string or text whose bytes are copied only by finish(): the caller keeps them alive
+  // and unchanged until then. Shorter ones are copied at once.
   void bin_kept(ByteView bytes);
+  void str_kept(std::string_view text);
 
   // An array or map announcing `count` items or pairs, which follow (a map's key, then its
   // value). Returns the mark that close() takes.
@@ -68,6 +70,16 @@ class ValueBuilder {
     std::size_t at;  // offset in the scratch bytes that the kept bytes follow
     ByteView bytes;
   };
+
+  // The head that `put_head` writes, then a note that `bytes` follow it.
+  template <class PutHead>
+  void kept(ByteView bytes, PutHead put_head) {
+    std::uint8_t* p = room(packed::kEscapeHeadSize);
+    p_ = p + put_head(p, bytes.size());
+    kept_.push_back({static_cast<std::size_t>(p_ - bytes_.data()), bytes});
+    kept_size_ += bytes.size();
+    unencodable_ |= bytes.size() > mp::kMaxLength;
+  }
 
   std::uint8_t* room(std::size_t n) {
     if (static_cast<std::size_t>(end_ - p_) < n) grow(n);

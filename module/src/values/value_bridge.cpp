@@ -77,17 +77,24 @@ class Converter {
     return Read::Done;
   }
 
-  // The text of a str as it is stored, lossy where UTF-8 cannot carry it (lone surrogates).
+  // The text of a str as it is stored, lossy where UTF-8 cannot carry it (lone surrogates). Its
+  // UTF-8 form lives as long as the str, or its repaired copy, and never changes: a long one is
+  // copied only when the value is finished, and its owner held until then, since Python code run
+  // meanwhile may drop it.
   [[gnu::always_inline]] Read read_text(PyObject* text) {
     std::string_view utf8;
     PyRef repaired;
     if (!lossy_utf8(text, utf8, repaired)) return Read::Failed;
-    out_.str(utf8);
+    if (utf8.size() >= ValueBuilder::kKeptMin) [[unlikely]] {
+      kept_.push_back(repaired ? std::move(repaired) : PyRef::borrowed(text));
+      out_.str_kept(utf8);
+    } else {
+      out_.str(utf8);
+    }
     return Read::Done;
   }
 
-  // bytes and subclasses, whose contents never change: a long one is copied only when the value
-  // is finished, and held until then, since Python code run meanwhile may drop it.
+  // bytes and subclasses, whose contents never change: kept as long texts are.
   Read read_bytes(PyObject* bytes) {
     const auto size = static_cast<std::size_t>(PyBytes_Size(bytes));
     const auto* data = reinterpret_cast<const std::uint8_t*>(PyBytes_AsString(bytes));
@@ -245,7 +252,7 @@ class Converter {
   }
 
   ValueBuilder& out_;
-  std::vector<PyRef> kept_;  // bytes objects whose contents the builder copies at the end
+  std::vector<PyRef> kept_;  // owners of the long texts and byte strings the builder copies at the end
   bool ran_python_ = false;  // Python code has run: only that can change the containers read
 };
 

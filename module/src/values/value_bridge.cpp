@@ -304,6 +304,10 @@ class ObjectReader {
       p += 1 + len;
       return text;
     }
+    if (m == zq::mp::kNil) {
+      ++p;
+      Py_RETURN_NONE;
+    }
     return other_item(p);
   }
 

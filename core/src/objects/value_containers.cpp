@@ -11,8 +11,8 @@ namespace {
 constexpr WireError kBadPayload = WireError::invalid("bad msgpack payload");
 
 // The body after a header of `header_len` bytes, decompressed as `info` says; it must be
-// exactly one value.
-// An inflated body that holds the value in packed form becomes the value's own block.
+// exactly one value. An inflated body that holds the value in packed form becomes the value's
+// own block.
 Result<Value> decode_value_body(ByteView data, std::size_t header_len, const CompressionInfo& info) {
   ZQ_ASSIGN_OR_RETURN(internal::ContainerBody body, internal::read_container_body(data, header_len, info));
   std::size_t position = 0;

@@ -291,7 +291,8 @@ bool Converter::dict_to_value(PyObject* dict, std::size_t depth) { return dict_e
 class ObjectReader {
  public:
   // A new object for the item at `p`, which moves past it; nullptr with an exception set. The
-  // most common items are read inline, the others by other_item().
+  // most common items (small ints, short texts, nil, float) are read inline, the others by
+  // other_item().
   PyObject* item(const std::uint8_t*& p) {
     const std::uint8_t m = *p;
     if (m <= zq::mp::kPositiveFixIntMax) {
@@ -304,11 +305,22 @@ class ObjectReader {
       p += 1 + len;
       return text;
     }
-    if (m == zq::mp::kNil) {
-      ++p;
-      Py_RETURN_NONE;
+    switch (m) {
+      case zq::mp::kNil:
+        ++p;
+        Py_RETURN_NONE;
+      case zq::mp::kUInt8:
+        p += 2;
+        return PyLong_FromLong(p[-1]);
+      case zq::mp::kUInt16:
+        p += 3;
+        return PyLong_FromLong(zq::load_be<std::uint16_t>(p - 2));
+      case zq::mp::kFloat64:
+        p += 9;
+        return PyFloat_FromDouble(std::bit_cast<double>(zq::load_be<std::uint64_t>(p - 8)));
+      default:
+        return other_item(p);
     }
-    return other_item(p);
   }
 
   // A new dict of `count` pairs from `p` on, which moves past them.
@@ -357,7 +369,7 @@ class ObjectReader {
     return zq::load_be<T>(p);
   }
 
-  // Every item but positive fixints and fixstrs, by its marker.
+  // Every item that item() does not read itself, by its marker.
   [[gnu::noinline]] PyObject* other_item(const std::uint8_t*& p) {
     namespace mp = zq::mp;
     const std::uint8_t m = *p++;
@@ -372,15 +384,6 @@ class ObjectReader {
         Py_RETURN_FALSE;
       case mp::kTrue:
         Py_RETURN_TRUE;
-      case mp::kFloat64:
-        p += 8;
-        return PyFloat_FromDouble(std::bit_cast<double>(load<std::uint64_t>(at)));
-      case mp::kUInt8:
-        p += 1;
-        return PyLong_FromLong(at[0]);
-      case mp::kUInt16:
-        p += 2;
-        return PyLong_FromLong(load<std::uint16_t>(at));
       case mp::kUInt32:
         p += 4;
         return PyLong_FromUnsignedLong(load<std::uint32_t>(at));

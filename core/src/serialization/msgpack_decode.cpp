@@ -45,23 +45,10 @@ bool ext_read_as_bin(std::int8_t type, bool ext_as_bytes) {
   return ext_as_bytes && ((type >= 17 && type <= 27) || type == 29);
 }
 
-// The timestamp held by `len` bytes of extension data (4, 8 or 12; checked by the caller).
-Timestamp read_timestamp(const std::uint8_t* data, std::size_t len) {
-  switch (len) {
-    case 4: return {load_be<std::uint32_t>(data), 0};
-    case 8: {
-      const std::uint64_t packed = load_be<std::uint64_t>(data);
-      return {static_cast<std::int64_t>(packed & packed::kMaxTimestampSecs34), static_cast<std::uint32_t>(packed >> 34)};
-    }
-    default:
-      return {static_cast<std::int64_t>(load_be<std::uint64_t>(data + 4)), load_be<std::uint32_t>(data)};
-  }
-}
-
 // The packed size of an ext item of `len` data bytes, as it will be read.
 std::size_t packed_ext_size(std::int8_t type, const std::uint8_t* data, std::size_t len, bool ext_as_bytes) {
   if (type == mp::kTimestampType) {
-    const Timestamp t = read_timestamp(data, len);
+    const Timestamp t = timestamp_of_ext_data(data, len);
     return packed::timestamp_size(t.secs, t.nanos);
   }
   if (ext_read_as_bin(type, ext_as_bytes)) return packed::bin_head_size(len) + len;
@@ -317,7 +304,7 @@ class Checker {
     const std::uint8_t* data = p + 1;
     if (type == mp::kTimestampType) {
       if (len != 4 && len != 8 && len != 12) return fail(SerializationError::BadTimestampLength);
-      unencodable_ |= read_timestamp(data, len).nanos > packed::kMaxNanos;
+      unencodable_ |= timestamp_of_ext_data(data, len).nanos > packed::kMaxNanos;
     } else if (type < 0) {
       return fail(SerializationError::NegativeExtType);
     }
@@ -426,7 +413,7 @@ void repack(const std::uint8_t* p, std::uint8_t* out, bool ext_as_bytes) {
         }
         const auto type = static_cast<std::int8_t>(*p++);
         if (type == mp::kTimestampType) {
-          const Timestamp t = read_timestamp(p, len);
+          const Timestamp t = timestamp_of_ext_data(p, len);
           out += packed::put_timestamp(out, t.secs, t.nanos);
         } else {
           out += ext_read_as_bin(type, ext_as_bytes) ? packed::put_bin_head(out, len)
@@ -452,46 +439,52 @@ Value packed_copy(const std::uint8_t* begin, const Measure& measure, bool ext_as
   });
 }
 
-}  // namespace
-
-Result<Value, SerializationError> decode_value(ByteView data, std::size_t& position, bool ext_as_bytes) {
+// Checks the value at `position` of `data`, whose start it returns in `begin`.
+Result<Measure, SerializationError> check(ByteView data, std::size_t position, bool ext_as_bytes,
+                                          const std::uint8_t*& begin) {
   if (position >= data.size()) return SerializationError::UnexpectedEnd;
-  const std::uint8_t* begin = data.data() + position;
+  begin = data.data() + position;
   Checker checker(begin, data.data() + data.size(), ext_as_bytes);
   Measure measure;
   if (!checker.run(measure)) return checker.error();
-  position = static_cast<std::size_t>(measure.end - data.data());
-  return packed_copy(begin, measure, ext_as_bytes);
+  return measure;
+}
+
+}  // namespace
+
+Result<Value, SerializationError> decode_value(ByteView data, std::size_t& position, bool ext_as_bytes) {
+  const std::uint8_t* begin;
+  const auto measure = check(data, position, ext_as_bytes, begin);
+  if (!measure.ok()) return measure.error();
+  position = static_cast<std::size_t>(measure->end - data.data());
+  return packed_copy(begin, *measure, ext_as_bytes);
 }
 
 Result<Value, SerializationError> decode_value_taking(Bytes&& data, std::size_t& position, bool ext_as_bytes) {
   position = 0;
-  if (data.empty()) return SerializationError::UnexpectedEnd;
-  Checker checker(data.data(), data.data() + data.size(), ext_as_bytes);
-  Measure measure;
-  if (!checker.run(measure)) return checker.error();
-  position = static_cast<std::size_t>(measure.end - data.data());
+  const std::uint8_t* begin;
+  const auto measure = check(ByteView(data.data(), data.size()), 0, ext_as_bytes, begin);
+  if (!measure.ok()) return measure.error();
+  position = static_cast<std::size_t>(measure->end - begin);
   // A buffer grown while it was filled may be far larger than the value: then it is copied.
   const bool snug = data.capacity() - data.size() <= data.size() / 8;
-  if (measure.already_packed && position == data.size() && snug) {
-    return Value::from_packed_block(std::move(data), measure.nesting, measure.unencodable);
+  if (measure->already_packed && position == data.size() && snug) {
+    return Value::from_packed_block(std::move(data), measure->nesting, measure->unencodable);
   }
-  return packed_copy(data.data(), measure, ext_as_bytes);
+  return packed_copy(begin, *measure, ext_as_bytes);
 }
 
 Result<ReadValue, SerializationError> read_value(ByteView data, std::size_t& position, bool ext_as_bytes) {
-  if (position >= data.size()) return SerializationError::UnexpectedEnd;
-  const std::uint8_t* begin = data.data() + position;
-  Checker checker(begin, data.data() + data.size(), ext_as_bytes);
-  Measure measure;
-  if (!checker.run(measure)) return checker.error();
+  const std::uint8_t* begin;
+  const auto measure = check(data, position, ext_as_bytes, begin);
+  if (!measure.ok()) return measure.error();
   ReadValue read;
-  if (measure.already_packed) {
+  if (measure->already_packed) {
     read.in_place_ = begin;
   } else {
-    read.owned_ = packed_copy(begin, measure, ext_as_bytes);
+    read.owned_ = packed_copy(begin, *measure, ext_as_bytes);
   }
-  position = static_cast<std::size_t>(measure.end - data.data());
+  position = static_cast<std::size_t>(measure->end - data.data());
   return read;
 }
 

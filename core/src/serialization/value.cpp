@@ -51,10 +51,8 @@ std::int64_t ValueView::as_int() const {
   }
 }
 
-Timestamp ValueView::as_timestamp() const {
-  const packed::Head h = packed::head(p_);
-  const std::uint8_t* data = p_ + h.size;
-  switch (h.length) {
+Timestamp timestamp_of_ext_data(const std::uint8_t* data, std::size_t len) {
+  switch (len) {
     case 4: return {load_be<std::uint32_t>(data), 0};
     case 8: {
       const std::uint64_t packed = load_be<std::uint64_t>(data);
@@ -63,6 +61,11 @@ Timestamp ValueView::as_timestamp() const {
     default:
       return {static_cast<std::int64_t>(load_be<std::uint64_t>(data + 4)), load_be<std::uint32_t>(data)};
   }
+}
+
+Timestamp ValueView::as_timestamp() const {
+  const packed::Head h = packed::head(p_);
+  return timestamp_of_ext_data(p_ + h.size, static_cast<std::size_t>(h.length));
 }
 
 // Walks both values item by item, keeping the items of each still to compare in step.

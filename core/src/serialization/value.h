@@ -26,6 +26,9 @@ struct Timestamp {
   friend bool operator==(const Timestamp&, const Timestamp&) = default;
 };
 
+// The timestamp held by `len` (4, 8 or 12) bytes of timestamp extension data at `data`.
+Timestamp timestamp_of_ext_data(const std::uint8_t* data, std::size_t len);
+
 // An extension value to make a Value from.
 struct Ext {
   std::int8_t type = 0;

@@ -1,5 +1,5 @@
-// What the container fuzz targets share: comparing records with their values by MessagePack
-// form (a NaN equals itself), the refusals an encoder may make of a decoded record, and a bound
+// What the container fuzz targets share: comparing records with their values by packed form
+// (a NaN equals itself), the refusals an encoder may make of a decoded record, and a bound
 // on the body size an input inflates to, so that a tiny input that inflates to 1 GiB is skipped
 // instead of tripping the fuzzer's memory limits.
 #pragma once
@@ -16,34 +16,9 @@
 #include "container/headers.h"
 #include "objects/container.h"
 #include "serialization/msgpack.h"
+#include "value_checks.h"
 
 namespace zq::fuzz {
-
-// Item by item, floats by their bits: for values the encoder refuses to write.
-inline bool same_items(const Value& a, const Value& b) {
-  if (a.kind() != b.kind()) return false;
-  switch (a.kind()) {
-    case Value::Kind::Float:
-      return std::bit_cast<std::uint64_t>(a.as_float()) == std::bit_cast<std::uint64_t>(b.as_float());
-    case Value::Kind::Array:
-      return std::equal(a.as_array().begin(), a.as_array().end(), b.as_array().begin(), b.as_array().end(),
-                        same_items);
-    case Value::Kind::Map:
-      return std::equal(a.as_map().begin(), a.as_map().end(), b.as_map().begin(), b.as_map().end(),
-                        [](const ValuePair& x, const ValuePair& y) {
-                          return same_items(x.key, y.key) && same_items(x.value, y.value);
-                        });
-    default:
-      return a == b;
-  }
-}
-
-inline bool same_value(const Value& a, const Value& b) {
-  const auto x = encode_value_to_bytes(a);
-  const auto y = encode_value_to_bytes(b);
-  if (!x.ok() || !y.ok()) return same_items(a, b);
-  return *x == *y;
-}
 
 template <class Record>
 bool same_value_record(const Record& a, const Record& b) {

@@ -47,10 +47,10 @@ std::string hex_or_error(const Result<T>& result) {
   return result.ok() ? to_hex(*result) : describe(result.error());
 }
 
-Value::Map pairs(std::initializer_list<std::pair<Value, Value>> list) {
+Value pairs(std::initializer_list<std::pair<Value, Value>> list) {
   Value::Map out;
   for (const auto& [k, v] : list) out.push_back({k, v});
-  return out;
+  return Value::map(out);
 }
 
 TEST(MessagesTest, WorkedExampleRequestByteForByte) {
@@ -62,7 +62,7 @@ TEST(MessagesTest, WorkedExampleRequestByteForByte) {
   ASSERT_TRUE(back.ok()) << describe(back.error());
   EXPECT_EQ(*back, r);
   EXPECT_EQ(back->payload.state(), State::Raw);
-  EXPECT_TRUE(back->cookies.empty());
+  EXPECT_TRUE(back->cookies.as_map().empty());
   // The header alone announces five bytes that are not there.
   EXPECT_EQ(describe(deserialize_request(*serialize_request_header(r))), "Truncated");
 }

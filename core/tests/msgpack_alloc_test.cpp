@@ -1,5 +1,6 @@
-// What the codec allocates: a short input of huge container counts reserves only a small
-// multiple of its own size, and encode_value_to_bytes reuses its per-thread buffer.
+// What the codec allocates: nothing for input that fails its checks, one block of exactly the
+// packed size for a decoded value, only the result for an encoding, and no more than the value
+// for a builder once its thread's scratch buffer has grown.
 //
 // The counts come from a replacement of the global operator new for this test binary; it
 // counts only on a thread that has asked for it, and otherwise just forwards to malloc.
@@ -7,12 +8,14 @@
 
 #include <cstdlib>
 #include <new>
+#include <optional>
 #include <string_view>
 #include <thread>
 
 #include "hex_bytes.h"
 #include "msgpack_test_values.h"
 #include "serialization/msgpack.h"
+#include "serialization/value_builder.h"
 
 namespace {
 
@@ -65,10 +68,9 @@ Bytes repeated(std::string_view hex, int n) {
   return out;
 }
 
-TEST(MsgpackAllocations, HugeCountsReserveInProportionToTheInput) {
-  // Nested headers announcing 2^32-1 items each, then the input ends. Capping each container
-  // at 4096 items would reserve 4M items (160 MiB) for the 5 KiB of 1024 headers; capping it
-  // also at the bytes left after its header would still reserve 2.5M (100 MiB).
+TEST(MsgpackAllocations, CheckedBeforeAnythingIsAllocated) {
+  // Nested headers announcing 2^32-1 items each, then the input ends: nothing is made for
+  // counts that the input does not back.
   const struct {
     const char* name;
     Bytes input;
@@ -76,58 +78,86 @@ TEST(MsgpackAllocations, HugeCountsReserveInProportionToTheInput) {
       {"1024 nested arrays", repeated("dd ff ff ff ff", 1024)},
       {"1024 nested maps", repeated("df ff ff ff ff", 1024)},
       {"one array, three items", from_hex("dd ff ff ff ff 01 02 03")},
+      {"bad UTF-8 deep inside", from_hex("92 92 01 a1 ff")},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     std::size_t pos = 0;
-    bool failed_at_end = false;
-    const Allocations a = count_allocations([&] {
-      auto r = decode_value(c.input, pos, true);
-      failed_at_end = !r.ok() && r.error() == SerializationError::UnexpectedEnd;
-    });
-    EXPECT_TRUE(failed_at_end);
-    // The total asked for bounds the peak. Each input byte is at most one item: one reserved
-    // slot and one slot of growth; then at most 64 KiB for the stack of open containers.
-    EXPECT_LE(a.bytes, c.input.size() * 2 * sizeof(Value) + 64 * 1024)
-        << a.bytes << " bytes in " << a.calls << " allocations";
+    bool failed = false;
+    const Allocations a = count_allocations([&] { failed = !decode_value(c.input, pos, true).ok(); });
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(a.calls, 0u);
   }
 }
 
-TEST(MsgpackAllocations, ThreadEncodeBufferKeepsItsCapacity) {
+TEST(MsgpackAllocations, DecodedValueIsOneBlockOfItsPackedSize) {
+  // In the smallest form already, and not: an int in a wider form, a str 8 that fits a fixstr,
+  // a float 32 (widened), an ext read as Bin, a timestamp in the 12-byte form, and a text long
+  // enough that the value needs a block of its own.
+  Bytes wide = from_hex("96 cd 00 05 d9 02 68 69 ca 3f c0 00 00 d4 11 41 c7 0c ff 00 00 00 00 00 00 00 00 00 00 00 01");
+  wide.push_back(0xd9);
+  wide.push_back(40);
+  wide.insert(wide.end(), 40, 'x');
+  append(wide, from_hex("00"));  // a byte after the value, not read
+  const Value big = Arr({Str(std::string(40, 'x')), MapOf({{Int(1), Bin("00 01")}}), Float(2.5)});
+  Bytes canonical;
+  ASSERT_TRUE(encode_value(big, canonical).ok());
+  const struct {
+    const char* name;
+    const Bytes& input;
+    std::size_t packed_size;
+  } cases[] = {
+      {"smallest form", canonical, canonical.size()},
+      {"wider forms", wide, 1 + 1 + 3 + 9 + 3 + 6 + 42},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::size_t pos = 0;
+    std::optional<Result<Value, SerializationError>> decoded;
+    const Allocations a = count_allocations([&] { decoded.emplace(decode_value(c.input, pos, true)); });
+    ASSERT_TRUE(decoded->ok());
+    EXPECT_EQ((*decoded)->packed().size(), c.packed_size);
+    EXPECT_EQ(a.calls, 1u);
+    EXPECT_EQ(a.bytes, c.packed_size);
+  }
+  // A value of up to 48 packed bytes is held without an allocation.
+  std::size_t pos = 0;
+  Bytes small = from_hex("92 01 d9 2c");
+  small.insert(small.end(), 44, 'y');
+  const Allocations a = count_allocations([&] { (void)decode_value(small, pos, true); });
+  EXPECT_EQ(a.calls, 0u);
+}
+
+TEST(MsgpackAllocations, EncodingAllocatesOnlyItsResult) {
   const Value big = Value::bin(Bytes(100000, 7));
-  const Value small = Str("hello");
-  Bytes expected_big;
-  ASSERT_TRUE(encode_value(big, expected_big).ok());
+  const Value failing = Arr({Str("hello"), Ts(0, 1000000000)});
+  Result<Bytes, SerializationError> encoded = SerializationError::NotEncodable;
+  const Allocations ok = count_allocations([&] { encoded = encode_value_to_bytes(big); });
+  ASSERT_TRUE(encoded.ok());
+  EXPECT_EQ(ok.calls, 1u);
+  EXPECT_EQ(ok.bytes, encoded->size());
 
-  // A fresh thread starts with an empty buffer: the first encode grows it, later ones only
-  // allocate their result, also after an encode that failed.
+  const Allocations refused = count_allocations([&] { encoded = encode_value_to_bytes(failing); });
+  ASSERT_FALSE(encoded.ok());
+  EXPECT_EQ(encoded.error(), SerializationError::NotEncodable);
+  EXPECT_EQ(refused.calls, 0u);
+}
+
+TEST(MsgpackAllocations, BuilderReusesItsThreadsScratch) {
+  const auto build = [] {
+    ValueBuilder b;
+    const std::size_t outer = b.open_array(300);
+    for (int i = 0; i < 300; ++i) b.str("item");
+    b.close(outer, 300, 300);
+    return b.finish();
+  };
   std::thread([&] {
-    Result<Bytes, SerializationError> first = SerializationError::NotEncodable;
-    const Allocations grow = count_allocations([&] { first = encode_value_to_bytes(big); });
-    ASSERT_TRUE(first.ok());
-    EXPECT_TRUE(*first == expected_big);
-    EXPECT_GT(grow.calls, 1u);
-
-    const Value failing = Arr({small, Ts(0, 1000000000)});
-    Result<Bytes, SerializationError> second = SerializationError::NotEncodable;
-    const Allocations fail = count_allocations([&] { second = encode_value_to_bytes(failing); });
-    ASSERT_FALSE(second.ok());
-    EXPECT_EQ(second.error(), SerializationError::NotEncodable);
-    EXPECT_EQ(fail.calls, 0u);
-
-    for (const Value* v : {&big, &small, &big}) {
-      Result<Bytes, SerializationError> again = SerializationError::NotEncodable;
-      const Allocations reuse = count_allocations([&] { again = encode_value_to_bytes(*v); });
-      ASSERT_TRUE(again.ok());
-      EXPECT_EQ(reuse.calls, 1u);
-      EXPECT_EQ(reuse.bytes, again->size());
-    }
-  }).join();
-
-  // Another thread has a buffer of its own.
-  std::thread([&] {
-    const Allocations grow = count_allocations([&] { (void)encode_value_to_bytes(big); });
-    EXPECT_GT(grow.calls, 1u);
+    const Allocations first = count_allocations([&] { (void)build(); });
+    EXPECT_GT(first.calls, 1u);  // the scratch grows, then the value's block
+    Value again;
+    const Allocations later = count_allocations([&] { again = build(); });
+    EXPECT_EQ(later.calls, 1u);
+    EXPECT_EQ(later.bytes, again.packed().size());
   }).join();
 }
 

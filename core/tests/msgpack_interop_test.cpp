@@ -21,7 +21,7 @@ using Packer = msgpack::packer<msgpack::sbuffer>;
 
 // Writes `v` through the reference packer, one call per item, as an application of that
 // library would.
-void pack_reference(Packer& pk, const Value& v) {
+void pack_reference(Packer& pk, ValueView v) {
   switch (v.kind()) {
     case Value::Kind::Nil: pk.pack_nil(); return;
     case Value::Kind::Bool: pk.pack(v.as_bool()); return;
@@ -39,11 +39,11 @@ void pack_reference(Packer& pk, const Value& v) {
       return;
     case Value::Kind::Array:
       pk.pack_array(static_cast<std::uint32_t>(v.as_array().size()));
-      for (const Value& item : v.as_array()) pack_reference(pk, item);
+      for (const ValueView item : v.as_array()) pack_reference(pk, item);
       return;
     case Value::Kind::Map:
       pk.pack_map(static_cast<std::uint32_t>(v.as_map().size()));
-      for (const ValuePair& p : v.as_map()) {
+      for (const PairView p : v.as_map()) {
         pack_reference(pk, p.key);
         pack_reference(pk, p.value);
       }
@@ -93,7 +93,7 @@ TEST(MsgpackInterop, SameValuesSameBytes) {
     SCOPED_TRACE(describe(v).substr(0, 80));
     msgpack::sbuffer sb;
     Packer pk(sb);
-    pack_reference(pk, v);
+    pack_reference(pk, v.view());
     const Bytes theirs = to_bytes(sb);
 
     std::size_t pos = 0;

@@ -34,7 +34,7 @@ inline Value nested_arrays(std::size_t depth, Value inner) {
 }
 
 // Every variant with its contents; floats by bit pattern, so that the text is exact.
-inline std::string describe(const Value& v) {
+inline std::string describe(ValueView v) {
   char buf[64];
   switch (v.kind()) {
     case Value::Kind::Nil: return "Nil";
@@ -48,12 +48,12 @@ inline std::string describe(const Value& v) {
     case Value::Kind::Bin: return "Bin(" + to_hex(v.as_bin()) + ")";
     case Value::Kind::Array: {
       std::string out = "[";
-      for (const Value& item : v.as_array()) out += describe(item) + ",";
+      for (const ValueView item : v.as_array()) out += describe(item) + ",";
       return out + "]";
     }
     case Value::Kind::Map: {
       std::string out = "{";
-      for (const ValuePair& p : v.as_map()) out += describe(p.key) + ":" + describe(p.value) + ",";
+      for (const PairView p : v.as_map()) out += describe(p.key) + ":" + describe(p.value) + ",";
       return out + "}";
     }
     case Value::Kind::Timestamp:
@@ -64,5 +64,6 @@ inline std::string describe(const Value& v) {
   }
   return "?";
 }
+inline std::string describe(const Value& v) { return describe(v.view()); }
 
 }  // namespace zq::test

@@ -7,10 +7,11 @@ import textwrap
 import unittest
 
 # Every kept object in use: keyword names, a Sequence check, the length hint of a generator,
-# an argument note, ast.literal_eval and the transport parser's import.
+# an argument note, ast.literal_eval, the transport parser's import and the str objects of map
+# keys read back.
 USE_THE_MODULE = textwrap.dedent("""
     import collections.abc
-    from duvevodavid._zqobjects import CommandObject, Url, VFSDContainer, ZQRequest
+    from duvevodavid._zqobjects import CommandObject, STPContainer, Url, VFSDContainer, ZQRequest
 
     class Segments(collections.abc.Sequence):
         def __len__(self):
@@ -32,6 +33,8 @@ USE_THE_MODULE = textwrap.dedent("""
     assert VFSDContainer("p", (f for f in [frame])).frames == [frame]
     assert Url("x://h/p?a=[1, 2]").params == {"a": [1, 2]}
     assert ZQRequest("get", Url("zq://h/p"), transport="tcp").transportObject == ("tcp",)
+    table = {"key%d" % i: {"inner": i} for i in range(50)}
+    assert STPContainer.deserialize(STPContainer(table).serialize()).payload == table
 """)
 
 

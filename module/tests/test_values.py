@@ -2,7 +2,9 @@
 the limits of the conversion, and Python code that misbehaves while it is converted."""
 
 import enum
+import subprocess
 import sys
+import textwrap
 import unittest
 
 from duvevodavid._zqobjects import DMPContainer, STPContainer
@@ -83,6 +85,20 @@ class RoundTripTest(unittest.TestCase):
             for result in (STPContainer(given).payload, through_wire(given)):
                 self.assertEqual(result, expected, repr(given))
                 self.assertIs(type(result), expected_type, repr(given))
+
+    def test_map_keys_read_back_many_times(self):
+        # Keys of every length around the kept ones, shared and not, non-ASCII, and more keys
+        # than there are kept slots.
+        keys = ["", "a", "a\x00", "ü", "😀" * 6, "k" * 24, "k" * 25, "k" * 31, "k" * 40]
+        keys += ["key%d" % i for i in range(3000)]
+        table = {key: i for i, key in enumerate(keys)}
+        data = STPContainer(table).serialize()
+        for _ in range(3):
+            payload = STPContainer.deserialize(data).payload
+            self.assertEqual(payload, table)
+            self.assertEqual(list(payload), keys)
+        nested_maps = [{"id": i, "name": "n%d" % i} for i in range(100)]
+        self.assertEqual(through_wire(nested_maps), nested_maps)
 
     def test_dict_keeps_distinct_keys_in_order(self):
         self.assertEqual(list(through_wire({1: "int", "1": "str"}).items()), [(1, "int"), ("1", "str")])
@@ -214,6 +230,47 @@ class MisbehavingObjectsTest(unittest.TestCase):
         table[Key("k")] = ["old" * 10]
         self.assertEqual(STPContainer(table).payload, {"k": ["old" * 10]})
 
+    def test_long_items_dropped_after_they_were_read(self):
+        # Long byte strings and texts are copied only once the whole payload is converted; a
+        # later item's conversion drops the only other reference to them. One text holds a
+        # lone surrogate, so that it converts through a repaired copy.
+        items = []
+        table = {}
+
+        class Dropping(str):
+            def __str__(self):
+                items.clear()
+                table.clear()
+                return "dropped"
+
+        cases = [  # (a new long item made from n, what it reads back as)
+            (lambda n: bytes([n]) * 10000, lambda n: bytes([n]) * 10000),
+            (lambda n: chr(0x40 + n) * 10000, lambda n: chr(0x40 + n) * 10000),
+            (lambda n: "\ud800" + chr(0xe0 + n) * 5000, lambda n: "\ufffd" * 3 + chr(0xe0 + n) * 5000),
+        ]
+        for make, read_back in cases:
+            items[:] = [make(1), Dropping(), make(9)]
+            self.assertEqual(STPContainer([items, "end"]).payload, [[read_back(1), "dropped"], "end"])
+            table["a"] = make(2)
+            self.assertEqual(STPContainer([table, [Dropping()]]).payload, [{"a": read_back(2)}, ["dropped"]])
+
+    def test_list_cut_below_its_announced_length(self):
+        # 20 items announced, 2 converted: the array's head shrinks and the long byte strings
+        # inside and after it move with it.
+        inner = []
+
+        class Cutting(str):
+            def __str__(self):
+                del inner[2:]
+                return "cut"
+
+        long_bytes = bytes(range(256)) * 20
+        inner.extend([long_bytes, Cutting()] + list(range(18)))
+        payload = [inner, long_bytes, {"k": long_bytes}]
+        expected = [[long_bytes, "cut"], long_bytes, {"k": long_bytes}]
+        self.assertEqual(STPContainer(payload).payload, expected)
+        self.assertEqual(through_wire([[long_bytes, Cutting()] + list(range(18)), long_bytes])[1], long_bytes)
+
     def test_failure_deep_inside_leaves_arguments_alone(self):
         item = Text("x")
         payload = [[item] * 50, {"a": [item, object()]}]
@@ -254,6 +311,37 @@ class WireValuesTest(unittest.TestCase):
 
     def test_ext_types_read_as_bytes(self):
         self.assertEqual(self.payload_of(bytes.fromhex("d411 7a")), b"z")
+
+
+class DecodedSizeTest(unittest.TestCase):
+    """What a decoded payload costs: about the bytes of its encoding, however many items."""
+
+    # The peak resident size of the measuring process itself (a child's ru_maxrss starts from
+    # its parent's), before and after the decodes.
+    MEASURE = textwrap.dedent("""
+        import sys
+        from duvevodavid._zqobjects import STPContainer, TempDataObject
+
+        def peak():
+            with open("/proc/self/status") as status:
+                return next(int(line.split()[1]) * 1024 for line in status if line.startswith("VmHWM:"))
+
+        data = sys.stdin.buffer.read()
+        before = peak()
+        kept = [STPContainer.deserialize(data), TempDataObject.deserialize(data, True)]
+        print(peak() - before)
+    """)
+
+    def test_small_compressed_body_of_many_items(self):
+        # 16 MiB of nils compress to well under a kilobyte; decoded, each nil costs its one byte.
+        items = 16 << 20
+        data = STPContainer([None] * items, 0, (1, 0, 0, 1)).serialize()
+        self.assertLess(len(data), 4096)
+        done = subprocess.run([sys.executable, "-c", self.MEASURE], input=data, capture_output=True)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        # Two decoded copies and the inflated body: about 48 MiB, where a value per item took
+        # over a gigabyte.
+        self.assertLess(int(done.stdout), 160 << 20)
 
 
 if __name__ == "__main__":

@@ -123,6 +123,14 @@ class Bytes {
 
   void clear() noexcept { size_ = 0; }
 
+  // Gives the buffer up to a caller that releases it with detail::release_block(data,
+  // capacity); this is left empty.
+  value_type* release(size_type& capacity) noexcept {
+    capacity = std::exchange(capacity_, 0);
+    size_ = 0;
+    return std::exchange(data_, nullptr);
+  }
+
   // At least `n` bytes of capacity (exactly `n` below the reused block size); the contents stay.
   void reserve(size_type n) {
     if (n > capacity_) reallocate(n);

@@ -45,13 +45,13 @@ Result<TempDataObject> read_payload(ByteView message, const PayloadFraming& fram
 }
 
 // The cookies section: one whole MessagePack map, or none.
-Result<Value::Map> read_cookies(const std::optional<ByteView>& section) {
-  if (!section) return Value::Map();
+Result<Value> read_cookies(const std::optional<ByteView>& section) {
+  if (!section) return Value::empty_map();
   std::size_t position = 0;
   auto decoded = decode_value(*section, position, /*ext_as_bytes=*/true);
   if (!decoded.ok() || position != section->size()) return bad_cookies();
   if (decoded->kind() != Value::Kind::Map) return WireError::invalid("cookies must be msgpack map");
-  return std::move(decoded->as_map());
+  return std::move(decoded).value();
 }
 
 Result<Bytes> write_request(const ZQRequest& request, std::uint8_t version, bool with_payload) {
@@ -96,10 +96,9 @@ Result<Bytes> write_response(const ZQResponse& response, bool with_payload) {
 
 }  // namespace
 
-Result<std::optional<Bytes>> encode_cookies(const Value::Map& cookies) {
-  if (cookies.empty()) return std::optional<Bytes>();
+Result<std::optional<Bytes>> encode_cookies(const Value& cookies) {
+  if (cookies.as_map().empty()) return std::optional<Bytes>();
   Bytes out;
-  out.reserve(kHeaderRoom);
   if (!encode_map_pairs(cookies, out).ok()) return bad_cookies();
   return std::optional<Bytes>(std::move(out));
 }

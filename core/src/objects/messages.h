@@ -22,7 +22,7 @@ struct ZQRequest {
   std::string method;  // stored as given; lower-cased on the wire only
   std::string transport;
   std::string route;
-  Value::Map cookies;  // keys of any kind, order and duplicates kept
+  Value cookies = Value::empty_map();  // a Map: keys of any kind, order and duplicates kept
   TempDataObject payload;
   std::uint8_t version = 0;  // only 0..3 can be written
 
@@ -31,16 +31,16 @@ struct ZQRequest {
 
 struct ZQResponse {
   CommandObject command;
-  Value::Map cookies;
+  Value cookies = Value::empty_map();
   TempDataObject payload;
   std::uint8_t version = 0;
 
   friend bool operator==(const ZQResponse&, const ZQResponse&) = default;
 };
 
-// None for no cookies, else one MessagePack map of the pairs in order. Invalid "bad msgpack
-// payload" when a value cannot be encoded.
-Result<std::optional<Bytes>> encode_cookies(const Value::Map& cookies);
+// None for no cookies (an empty Map), else one MessagePack map of the pairs in order. Invalid
+// "bad msgpack payload" when a value cannot be encoded.
+Result<std::optional<Bytes>> encode_cookies(const Value& cookies);
 
 // The whole message, or the header alone (which still announces the payload length). Errors in
 // this order: the cookies', the payload encoder's, the header writer's.

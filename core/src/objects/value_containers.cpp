@@ -11,25 +11,26 @@ namespace {
 constexpr WireError kBadPayload = WireError::invalid("bad msgpack payload");
 
 // The body after a header of `header_len` bytes, decompressed as `info` says; it must be
-// exactly one value.
+// exactly one value. An inflated body that holds the value in packed form becomes the value's
+// own block.
 Result<Value> decode_value_body(ByteView data, std::size_t header_len, const CompressionInfo& info) {
-  ZQ_ASSIGN_OR_RETURN(const internal::ContainerBody body, internal::read_container_body(data, header_len, info));
+  ZQ_ASSIGN_OR_RETURN(internal::ContainerBody body, internal::read_container_body(data, header_len, info));
   std::size_t position = 0;
-  auto value = decode_value(body.view, position, /*ext_as_bytes=*/true);
-  if (!value.ok() || position != body.view.size()) return kBadPayload;
+  const std::size_t size = body.view.size();
+  auto value = body.was_compressed ? decode_value_taking(std::move(body.decompressed), position, /*ext_as_bytes=*/true)
+                                   : decode_value(body.view, position, /*ext_as_bytes=*/true);
+  if (!value.ok() || position != size) return kBadPayload;
   return std::move(value).value();
 }
 
 // Shared by STP and DMP. `write_header(info, out)` appends the kind's header with that setting.
-// A compressed value goes through the thread's encode buffer and then zstd; a plain one is
-// encoded straight after the header.
+// A value is its own encoding: zstd reads it in place, and a plain one follows the header.
 template <class WriteHeader>
 Status encode_value_container(const Value& payload, const std::optional<CompressionInfo>& setting,
                               ScratchOutput& out, WriteHeader write_header) {
   if (setting && setting->compressed != 0) {
-    auto encoded = encode_value_to_bytes(payload);
-    if (!encoded.ok()) return kBadPayload;
-    ZQ_ASSIGN_OR_RETURN(CompressedBody body, compress_payload(*encoded, *setting));
+    if (!encodable(payload)) return kBadPayload;
+    ZQ_ASSIGN_OR_RETURN(CompressedBody body, compress_payload(payload.packed(), *setting));
     ZQ_RETURN_IF_ERROR(write_header(*setting, out.bytes()));
     append(out.bytes(), body.view);
     return {};

@@ -16,36 +16,42 @@ constexpr std::int64_t kMaxUpdatedNs = (std::int64_t{1} << 62) - 1;
 // The shortest frame on the wire: 95 00 a0 c4 20 <32 bytes> 00 c0.
 constexpr std::size_t kMinFrameSize = 39;
 
-// Turns one decoded value into a frame, moving its name and payload out of the value.
-Result<VFSDFrame> frame_from_value(Value& value) {
+// Turns one decoded value into a frame, copying its name and payload out of the value.
+Result<VFSDFrame> frame_from_value(ValueView value) {
   if (value.kind() != Value::Kind::Array || value.as_array().size() != 5) {
     return WireError::invalid("VFSD frame must be a tuple/list of 5 items");
   }
-  Value::Array& items = value.as_array();
+  auto item = value.as_array().begin();
+  const ValueView type_item = *item++;
+  const ValueView name_item = *item++;
+  const ValueView abs_id_item = *item++;
+  const ValueView updated_item = *item++;
+  const ValueView payload_item = *item;
   VFSDFrame frame;
 
-  if (items[0].kind() != Value::Kind::Int) return WireError::invalid("frame type must be int");
-  const std::int64_t type = items[0].as_int();
+  if (type_item.kind() != Value::Kind::Int) return WireError::invalid("frame type must be int");
+  const std::int64_t type = type_item.as_int();
   if (type < 0 || type > 0xffff) return WireError::invalid("frame type range");
   frame.type = static_cast<std::uint16_t>(type);
 
-  if (items[1].kind() != Value::Kind::Str) return WireError::invalid("frame name must be str");
-  frame.name = std::move(items[1].as_str());
+  if (name_item.kind() != Value::Kind::Str) return WireError::invalid("frame name must be str");
+  frame.name = name_item.as_str();
 
-  if (items[2].kind() != Value::Kind::Bin || items[2].as_bin().size() != frame.abs_id.size()) {
+  if (abs_id_item.kind() != Value::Kind::Bin || abs_id_item.as_bin().size() != frame.abs_id.size()) {
     return WireError::invalid("frame abs_id must be bytes(32)");
   }
-  std::memcpy(frame.abs_id.data(), items[2].as_bin().data(), frame.abs_id.size());
+  std::memcpy(frame.abs_id.data(), abs_id_item.as_bin().data(), frame.abs_id.size());
 
-  if (items[3].kind() != Value::Kind::Int) return WireError::invalid("frame updated_ns must be int");
-  const std::int64_t updated_ns = items[3].as_int();
+  if (updated_item.kind() != Value::Kind::Int) return WireError::invalid("frame updated_ns must be int");
+  const std::int64_t updated_ns = updated_item.as_int();
   if (updated_ns < 0) return WireError::invalid("value must be >= 0");
   if (updated_ns > kMaxUpdatedNs) return WireError::invalid("value exceeds 2^62-1");
   frame.updated_ns = static_cast<std::uint64_t>(updated_ns);
 
-  if (items[4].kind() == Value::Kind::Bin) {
-    frame.payload = std::move(items[4].as_bin());
-  } else if (items[4].kind() != Value::Kind::Nil) {
+  if (payload_item.kind() == Value::Kind::Bin) {
+    const ByteView payload = payload_item.as_bin();
+    frame.payload.emplace(payload.data(), payload.size());
+  } else if (payload_item.kind() != Value::Kind::Nil) {
     return WireError::invalid("frame payload must be bytes or None");
   }
   return frame;
@@ -84,14 +90,14 @@ Result<std::vector<VFSDFrame>> decode_vfsd_frames(ByteView body, std::uint64_t e
   frames.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(expected_count, body.size() / kMinFrameSize)));
   std::size_t position = 0;
   while (position < body.size()) {
-    auto value = decode_value(body, position, /*ext_as_bytes=*/false);
+    auto value = read_value(body, position, /*ext_as_bytes=*/false);
     if (!value.ok()) {
       if (value.error() == SerializationError::UnexpectedEnd) {
         return WireError::invalid("VFSD payload has trailing incomplete msgpack frame");
       }
       return WireError::invalid("bad msgpack payload");
     }
-    ZQ_ASSIGN_OR_RETURN(VFSDFrame frame, frame_from_value(*value));
+    ZQ_ASSIGN_OR_RETURN(VFSDFrame frame, frame_from_value(value->view()));
     frames.push_back(std::move(frame));
   }
   if (frames.size() != expected_count) return WireError::invalid("VFSD payload frame count mismatch");

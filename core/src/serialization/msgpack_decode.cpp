@@ -1,67 +1,23 @@
-// MessagePack decoder: reads one Value without recursion, keeping the open arrays and maps on
-// an explicit stack and reading every item straight into its final place.
+// MessagePack decoder. A first pass checks one value without recursion, keeping the items still
+// expected by each open array and map on a stack, and measures its packed form; input that is
+// already in that form (everything the encoder writes) is then copied whole into the value's
+// one block, other input is rewritten item by item into a block of exactly the measured size.
 #include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstring>
-#include <memory>
-#include <new>
 
 #include "common/utf8.h"
 #include "serialization/big_endian.h"
 #include "serialization/msgpack.h"
 #include "serialization/msgpack_markers.h"
+#include "serialization/packed_writer.h"
 
-// The per-item steps are forced inline so that the cursor and the stack stay in registers.
+// The per-item steps are forced inline so that the cursor stays in a register.
 #define ZQ_HOT [[gnu::always_inline]] inline
 
 namespace zq {
 namespace {
-
-// The unread part of the input. Kept in a local and passed by reference to the inlined steps,
-// so that both pointers stay in registers.
-struct Input {
-  const std::uint8_t* p;
-  const std::uint8_t* end;
-  std::size_t left() const { return static_cast<std::size_t>(end - p); }
-};
-
-// Open containers kept without a heap allocation; deeper input moves the stack to the heap.
-constexpr std::size_t kInlineFrames = 32;
-
-// An open container. Its list is sized ahead with Nil slots (the reservation, then growth
-// when the announced count goes beyond it), and items are read straight into the slots: an
-// array's items, or a map's keys and values in turn.
-struct Frame {
-  Value* next;  // the slot after the one being read
-  Value* end;   // the end of the sized part
-  Value* container;
-  std::uint64_t unsized;  // items (array) or pairs (map) announced beyond the sized part
-};
-
-// A map's pairs are its keys and values back to back, so that its slots are walked like an
-// array's: two Values per pair.
-static_assert(sizeof(ValuePair) == 2 * sizeof(Value) && offsetof(ValuePair, value) == sizeof(Value));
-
-ZQ_HOT Value* slots_of(Value::Array& list) { return list.data(); }
-ZQ_HOT Value* slots_of(Value::Map& list) { return &list.data()->key; }
-// The slot `n` places after `slot`, within one array or one map's pairs.
-ZQ_HOT Value* slot_after(Value* slot, std::size_t n) {
-  return std::launder(reinterpret_cast<Value*>(reinterpret_cast<char*>(slot) + n * sizeof(Value)));
-}
-// The end of `n` slots from `first`; never read through.
-ZQ_HOT Value* slots_end(Value* first, std::size_t n) {
-  return reinterpret_cast<Value*>(reinterpret_cast<char*>(first) + n * sizeof(Value));
-}
-
-// Every slot an item is read into is a fresh Nil, whose destructor does nothing, so the item
-// is built straight over it: no temporary Value and no reset of the old alternative. `make`
-// must not throw (anything that allocates is made before, or built with Value::emplace), so
-// the slot always holds a value.
-template <class Make>
-ZQ_HOT void build(Value& slot, Make make) {
-  ::new (static_cast<void*>(&slot)) Value(make());
-}
 
 template <class T>
 ZQ_HOT T load_word(const std::uint8_t* p) {
@@ -85,182 +41,148 @@ ZQ_HOT bool is_ascii(const std::uint8_t* p, std::size_t n) {
   return any < 0x80;
 }
 
-// Adds Nil slots to a full list: as many as it holds (at least one), never more than it still
-// announces, so that growth doubles and stays in step with the items actually read. Points the
-// frame at the new slots.
-template <class List>
-void grow(List& list, Frame& frame) {
-  const std::size_t held = list.size();
-  const auto more =
-      static_cast<std::size_t>(std::min<std::uint64_t>(frame.unsized, std::max<std::size_t>(held, 1)));
-  frame.unsized -= more;
-  list.resize(held + more);
-  constexpr std::size_t kSlotsPerItem = sizeof(typename List::value_type) / sizeof(Value);
-  frame.next = slot_after(slots_of(list), held * kSlotsPerItem);
-  frame.end = slots_end(slots_of(list), list.size() * kSlotsPerItem);
+bool ext_read_as_bin(std::int8_t type, bool ext_as_bytes) {
+  return ext_as_bytes && ((type >= 17 && type <= 27) || type == 29);
 }
 
-// The item behind an ext header: the timestamp extension, another negative type (an error),
-// a Bin for types 17..27 and 29 when asked, else an Ext. `data` holds `len` bytes.
-bool read_ext(std::int8_t type, const std::uint8_t* data, std::size_t len, bool ext_as_bytes, Value& slot,
-              SerializationError& error) {
+// The packed size of an ext item of `len` data bytes, as it will be read.
+std::size_t packed_ext_size(std::int8_t type, const std::uint8_t* data, std::size_t len, bool ext_as_bytes) {
   if (type == mp::kTimestampType) {
-    Timestamp t;
-    switch (len) {
-      case 4:
-        t.secs = load_be<std::uint32_t>(data);
-        break;
-      case 8: {
-        const std::uint64_t packed = load_be<std::uint64_t>(data);
-        t.secs = static_cast<std::int64_t>(packed & ((std::uint64_t{1} << 34) - 1));
-        t.nanos = static_cast<std::uint32_t>(packed >> 34);
-        break;
-      }
-      case 12:
-        t.nanos = load_be<std::uint32_t>(data);
-        t.secs = static_cast<std::int64_t>(load_be<std::uint64_t>(data + 4));
-        break;
-      default:
-        error = SerializationError::BadTimestampLength;
-        return false;
-    }
-    build(slot, [&] { return Value::timestamp(t); });
-    return true;
+    const Timestamp t = timestamp_of_ext_data(data, len);
+    return packed::timestamp_size(t.secs, t.nanos);
   }
-  if (type < 0) {
-    error = SerializationError::NegativeExtType;
-    return false;
-  }
-  Bytes bytes(data, len);
-  if (ext_as_bytes && ((type >= 17 && type <= 27) || type == 29)) {
-    build(slot, [&] { return Value::bin(std::move(bytes)); });
-  } else {
-    build(slot, [&] { return Value::ext(Ext{type, std::move(bytes)}); });
-  }
-  return true;
+  if (ext_read_as_bin(type, ext_as_bytes)) return packed::bin_head_size(len) + len;
+  return packed::ext_head_size(type, len) + len;
 }
 
-class Decoder {
+// What the first pass learns of a well-formed value.
+struct Measure {
+  const std::uint8_t* end;  // past the value
+  std::size_t packed_size;
+  std::uint32_t nesting;
+  bool already_packed;  // the input bytes are the packed form
+  bool unencodable;
+};
+
+class Checker {
  public:
-  Decoder(const std::uint8_t* begin, const std::uint8_t* end, bool ext_as_bytes)
-      : begin_(begin),
-        end_(end),
-        ext_as_bytes_(ext_as_bytes),
-        reserve_budget_(static_cast<std::size_t>(end - begin)) {}
-  Decoder(const Decoder&) = delete;
-  Decoder& operator=(const Decoder&) = delete;
+  Checker(const std::uint8_t* begin, const std::uint8_t* end, bool ext_as_bytes)
+      : begin_(begin), end_(end), ext_as_bytes_(ext_as_bytes) {}
+  Checker(const Checker&) = delete;
+  Checker& operator=(const Checker&) = delete;
 
   SerializationError error() const { return error_; }
 
-  // Decodes one value into `result` and returns the cursor past it, or null on the first
-  // failure.
-  const std::uint8_t* run(Value& result) {
-    Input in{begin_, end_};
-    // frames[0] stands for the result: it has no slots and no container, so finishing an item
-    // there ends the run; its nonzero `unsized` sends that test off the common path.
-    Frame* frames = inline_frames_;
-    frames[0] = {nullptr, nullptr, nullptr, 1};
-    Frame* top = frames;  // the innermost open container; its depth is top - frames
-    // top's cursor, kept in locals while its items are read: the items' own stores could
-    // otherwise alias the frame and force it to be reloaded.
-    Value* next = nullptr;
-    Value* end = nullptr;
-    Value* slot = &result;
+  // Checks one value; false on the first failure, whose error() tells.
+  bool run(Measure& out) {
+    // left[d] counts the items still expected by the container open at depth d; depth 0 stands
+    // for the value itself, which is one item.
+    std::uint64_t left[kMaxDecodeContainers + 1];
+    std::size_t depth = 0;
+    left[0] = 1;
+    const std::uint8_t* p = begin_;
     for (;;) {
-      if (in.p == in.end) return fail(SerializationError::UnexpectedEnd);
-      const std::uint8_t m = *in.p++;
-      std::size_t count;  // of the container that m opens
-      bool is_map;
-      if (m <= mp::kPositiveFixIntMax) {
-        build(*slot, [&] { return Value::integer(m); });
-        goto finished;
-      }
-      if (m >= mp::kNegativeFixIntMin) {
-        build(*slot, [&] { return Value::integer(static_cast<std::int8_t>(m)); });
-        goto finished;
-      }
+      if (p == end_) return fail(SerializationError::UnexpectedEnd);
+      const std::uint8_t m = *p++;
+      std::uint64_t count;  // of the array or map that m opens; maps count keys and values
+      std::uint64_t packed_count;
+      if (m <= mp::kPositiveFixIntMax || m >= mp::kNegativeFixIntMin) goto finished;
       if (m < mp::kFixArray) {
-        count = m & 0x0f;
-        is_map = true;
+        packed_count = m & 0x0f;
+        count = 2 * packed_count;
         goto container;
       }
       if (m < mp::kFixStr) {
-        count = m & 0x0f;
-        is_map = false;
+        count = packed_count = m & 0x0f;
         goto container;
       }
       if (m < mp::kNil) {
-        if (!read_str(in, m & 0x1f, *slot)) return nullptr;
+        if (!text(p, m & 0x1f)) return false;
         goto finished;
       }
       switch (m) {
-        case mp::kNil:  // the slot already holds it
+        case mp::kNil:
+        case mp::kFalse:
+        case mp::kTrue:
           goto finished;
         case mp::kNeverUsed:
           return fail(SerializationError::ReservedMarker);
-        case mp::kFalse:
-        case mp::kTrue:
-          build(*slot, [&] { return Value::boolean(m == mp::kTrue); });
+        case mp::kFloat32:
+          if (!need(p, 4)) return false;
+          p += 4;
+          reshaped(4);  // widened to a float 64
           goto finished;
-        case mp::kFloat32: {
-          std::uint32_t bits;
-          if (!read(in, bits)) return nullptr;
-          build(*slot, [&] { return Value::floating(std::bit_cast<float>(bits)); });
+        case mp::kFloat64:
+          if (!need(p, 8)) return false;
+          p += 8;
           goto finished;
-        }
-        case mp::kFloat64: {
-          std::uint64_t bits;
-          if (!read(in, bits)) return nullptr;
-          build(*slot, [&] { return Value::floating(std::bit_cast<double>(bits)); });
-          goto finished;
-        }
         case mp::kUInt8:
-          if (!read_int<std::uint8_t>(in, *slot)) return nullptr;
+          if (!need(p, 1)) return false;
+          if (p[0] <= mp::kPositiveFixIntMax) reshaped(-1);
+          p += 1;
           goto finished;
         case mp::kUInt16:
-          if (!read_int<std::uint16_t>(in, *slot)) return nullptr;
+          if (!need(p, 2)) return false;
+          if (const auto v = load_be<std::uint16_t>(p); v <= 0xff) reshaped(int_size(v) - 3);
+          p += 2;
           goto finished;
         case mp::kUInt32:
-          if (!read_int<std::uint32_t>(in, *slot)) return nullptr;
+          if (!need(p, 4)) return false;
+          if (const auto v = load_be<std::uint32_t>(p); v <= 0xffff) reshaped(int_size(v) - 5);
+          p += 4;
           goto finished;
-        case mp::kUInt64: {
-          std::uint64_t u;
-          if (!read(in, u)) return nullptr;
-          if (u <= static_cast<std::uint64_t>(INT64_MAX)) {
-            build(*slot, [&] { return Value::integer(static_cast<std::int64_t>(u)); });
-          } else {
-            build(*slot, [&] { return Value::uinteger(u); });
-          }
+        case mp::kUInt64:
+          if (!need(p, 8)) return false;
+          if (const auto v = load_be<std::uint64_t>(p); v <= 0xffffffff) reshaped(int_size(static_cast<std::int64_t>(v)) - 9);
+          p += 8;
           goto finished;
-        }
         case mp::kInt8:
-          if (!read_int<std::int8_t, std::uint8_t>(in, *slot)) return nullptr;
+          if (!need(p, 1)) return false;
+          if (const auto v = static_cast<std::int8_t>(p[0]); v >= -32) reshaped(int_size(v) - 2);
+          p += 1;
           goto finished;
         case mp::kInt16:
-          if (!read_int<std::int16_t, std::uint16_t>(in, *slot)) return nullptr;
+          if (!need(p, 2)) return false;
+          if (const auto v = static_cast<std::int16_t>(load_be<std::uint16_t>(p)); v >= -128) reshaped(int_size(v) - 3);
+          p += 2;
           goto finished;
         case mp::kInt32:
-          if (!read_int<std::int32_t, std::uint32_t>(in, *slot)) return nullptr;
+          if (!need(p, 4)) return false;
+          if (const auto v = static_cast<std::int32_t>(load_be<std::uint32_t>(p)); v >= -32768) {
+            reshaped(int_size(v) - 5);
+          }
+          p += 4;
           goto finished;
         case mp::kInt64:
-          if (!read_int<std::int64_t, std::uint64_t>(in, *slot)) return nullptr;
+          if (!need(p, 8)) return false;
+          if (const auto v = static_cast<std::int64_t>(load_be<std::uint64_t>(p)); v >= -2147483648LL) {
+            reshaped(int_size(v) - 9);
+          }
+          p += 8;
           goto finished;
         case mp::kStr8:
         case mp::kStr16:
         case mp::kStr32: {
           std::size_t len;
-          if (!read_length(in, m - mp::kStr8, len) || !read_str(in, len, *slot)) return nullptr;
+          const int width = m - mp::kStr8;
+          if (!length(p, width, len)) return false;
+          if (const std::size_t head = packed::str_head_size(len); head != header_size(width)) {
+            reshaped(static_cast<std::ptrdiff_t>(head) - static_cast<std::ptrdiff_t>(header_size(width)));
+          }
+          if (!text(p, len)) return false;
           goto finished;
         }
         case mp::kBin8:
         case mp::kBin16:
         case mp::kBin32: {
           std::size_t len;
-          if (!read_length(in, m - mp::kBin8, len)) return nullptr;
-          if (in.left() < len) return fail(SerializationError::UnexpectedEnd);
-          Bytes bytes(in.p, len);
-          build(*slot, [&] { return Value::bin(std::move(bytes)); });
-          in.p += len;
+          const int width = m - mp::kBin8;
+          if (!length(p, width, len)) return false;
+          if (const std::size_t head = packed::bin_head_size(len); head != header_size(width)) {
+            reshaped(static_cast<std::ptrdiff_t>(head) - static_cast<std::ptrdiff_t>(header_size(width)));
+          }
+          if (!need(p, len)) return false;
+          p += len;
           goto finished;
         }
         case mp::kFixExt1:
@@ -268,203 +190,302 @@ class Decoder {
         case mp::kFixExt4:
         case mp::kFixExt8:
         case mp::kFixExt16:
-          if (!ext_body(in, std::size_t{1} << (m - mp::kFixExt1), *slot)) return nullptr;
+          if (!ext(p, std::size_t{1} << (m - mp::kFixExt1), 1)) return false;
           goto finished;
         case mp::kExt8:
         case mp::kExt16:
         case mp::kExt32: {
           std::size_t len;
-          if (!read_length(in, m - mp::kExt8, len) || !ext_body(in, len, *slot)) return nullptr;
+          const int width = m - mp::kExt8;
+          if (!length(p, width, len) || !ext(p, len, header_size(width))) return false;
           goto finished;
         }
         case mp::kArray16:
-        case mp::kArray32:
-          if (!read_length(in, m - mp::kArray16 + 1, count)) return nullptr;
-          is_map = false;
+        case mp::kArray32: {
+          std::size_t n;
+          if (!length(p, m - mp::kArray16 + 1, n)) return false;
+          if (packed::container_head_size(n) != header_size(m - mp::kArray16 + 1)) {
+            reshaped(static_cast<std::ptrdiff_t>(packed::container_head_size(n)) -
+                     static_cast<std::ptrdiff_t>(header_size(m - mp::kArray16 + 1)));
+          }
+          count = packed_count = n;
           goto container;
-        default:  // kMap16 and kMap32, the last markers below the negative fixints
-          if (!read_length(in, m - mp::kMap16 + 1, count)) return nullptr;
-          is_map = true;
+        }
+        default: {  // kMap16 and kMap32, the last markers below the negative fixints
+          std::size_t n;
+          if (!length(p, m - mp::kMap16 + 1, n)) return false;
+          if (packed::container_head_size(n) != header_size(m - mp::kMap16 + 1)) {
+            reshaped(static_cast<std::ptrdiff_t>(packed::container_head_size(n)) -
+                     static_cast<std::ptrdiff_t>(header_size(m - mp::kMap16 + 1)));
+          }
+          packed_count = n;
+          count = 2 * n;
           goto container;
+        }
       }
 
     container:
-      if (count == 0) {  // finished at once and opens nothing, so no depth test
-        if (is_map) {
-          build(*slot, [] { return Value::map({}); });
-        } else {
-          build(*slot, [] { return Value::array({}); });
-        }
-        goto finished;
-      }
-      if (const auto depth = static_cast<std::size_t>(top - frames); depth == kInlineFrames) {
-        if (frames == inline_frames_) {
-          frames = move_frames_to_heap();
-          top = frames + kInlineFrames;
-        }
-      } else if (depth == kMaxDecodeContainers) {
-        return fail(SerializationError::DepthExceeded);
-      }
-      top->next = next;
-      top->end = end;
-      ++top;
-      // At least the first item's slot; a count beyond the reservation grows as items arrive.
-      {
-        std::size_t sized;
-        Value* first;
-        std::size_t slots;
-        if (is_map) {
-          sized = std::max<std::size_t>(reservation(count, 2), 1);
-          slot->emplace<Value::Kind::Map>(sized);
-          first = slots_of(slot->as_map());
-          slots = 2 * sized;
-        } else {
-          sized = std::max<std::size_t>(reservation(count, 1), 1);
-          slot->emplace<Value::Kind::Array>(sized);
-          first = slots_of(slot->as_array());
-          slots = sized;
-        }
-        next = slot_after(first, 1);
-        end = slots_end(first, slots);
-        *top = {next, end, slot, count - sized};
-        slot = first;
-      }
+      // An empty one is finished at once and opens nothing, so it meets no depth test; it still
+      // counts towards the nesting.
+      nesting_ = std::max(nesting_, static_cast<std::uint32_t>(depth + 1));
+      if (packed_count == 0) goto finished;
+      if (depth == kMaxDecodeContainers) return fail(SerializationError::DepthExceeded);
+      left[++depth] = count;
       continue;
 
     finished:
-      // The next slot of the innermost container; a container that has all its items is
-      // itself a finished item of the one around it.
-      for (;;) {
-        if (next != end) {
-          slot = next;
-          next = slot_after(slot, 1);
-          break;
+      // A container that has received all its items is itself a finished item of the one
+      // around it.
+      while (--left[depth] == 0) {
+        if (depth == 0) {
+          out.end = p;
+          out.packed_size = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(p - begin_) + size_change_);
+          out.nesting = nesting_;
+          out.already_packed = already_packed_;
+          out.unencodable = unencodable_;
+          return true;
         }
-        if (top->unsized != 0) {
-          if (top->container == nullptr) return in.p;
-          if (top->container->kind() == Value::Kind::Map) {
-            grow(top->container->as_map(), *top);
-          } else {
-            grow(top->container->as_array(), *top);
-          }
-          slot = top->next;
-          next = slot_after(slot, 1);
-          end = top->end;
-          break;
-        }
-        --top;
-        next = top->next;
-        end = top->end;
+        --depth;
       }
     }
   }
 
  private:
-  std::nullptr_t fail(SerializationError e) {
+  bool fail(SerializationError e) {
     error_ = e;
-    return nullptr;
+    return false;
   }
 
-  // Reads a big-endian T after checking that it is there.
-  template <class T>
-  ZQ_HOT bool read(Input& in, T& v) {
-    if (in.left() < sizeof(T)) return fail(SerializationError::UnexpectedEnd), false;
-    v = load_be<T>(in.p);
-    in.p += sizeof(T);
+  // The size of a marker with a 1-, 2- or 4-byte field (`width` 0, 1 or 2).
+  static std::size_t header_size(int width) { return 1 + (std::size_t{1} << width); }
+
+  static std::ptrdiff_t int_size(std::int64_t v) {
+    std::uint8_t scratch[packed::kMaxScalarSize];
+    return static_cast<std::ptrdiff_t>(mp::put_int(scratch, v));
+  }
+
+  // The packed form differs from the input here, by `change` bytes.
+  void reshaped(std::ptrdiff_t change) {
+    already_packed_ = false;
+    size_change_ += change;
+  }
+
+  ZQ_HOT bool need(const std::uint8_t* p, std::size_t n) {
+    if (static_cast<std::size_t>(end_ - p) < n) return fail(SerializationError::UnexpectedEnd);
     return true;
   }
 
-  // A length or count field of 1, 2 or 4 bytes (`width_code` 0, 1 or 2).
-  ZQ_HOT bool read_length(Input& in, int width_code, std::size_t& len) {
-    switch (width_code) {
-      case 0: {
-        std::uint8_t v;
-        if (!read(in, v)) return false;
-        len = v;
-        return true;
-      }
-      case 1: {
-        std::uint16_t v;
-        if (!read(in, v)) return false;
-        len = v;
-        return true;
-      }
-      default: {
-        std::uint32_t v;
-        if (!read(in, v)) return false;
-        len = v;
-        return true;
-      }
+  // A length or count field of 1, 2 or 4 bytes (`width` 0, 1 or 2); advances past it.
+  ZQ_HOT bool length(const std::uint8_t*& p, int width, std::size_t& len) {
+    const std::size_t n = std::size_t{1} << width;
+    if (!need(p, n)) return false;
+    switch (width) {
+      case 0: len = p[0]; break;
+      case 1: len = load_be<std::uint16_t>(p); break;
+      default: len = load_be<std::uint32_t>(p); break;
     }
-  }
-
-  // An integer stored as Wire (unsigned) and read as T.
-  template <class T, class Wire = T>
-  ZQ_HOT bool read_int(Input& in, Value& slot) {
-    Wire bits;
-    if (!read(in, bits)) return false;
-    build(slot, [&] { return Value::integer(static_cast<T>(bits)); });
+    p += n;
     return true;
   }
 
   // decode_str_body: the text must be there and be UTF-8.
-  ZQ_HOT bool read_str(Input& in, std::size_t len, Value& slot) {
-    if (in.left() < len) return fail(SerializationError::UnexpectedEnd), false;
-    if (!is_ascii(in.p, len) && !is_valid_utf8(as_text({in.p, len}))) {
-      return fail(SerializationError::InvalidUtf8), false;
-    }
-    // Copied once, into the string the slot holds (a short text lands in its inline buffer).
-    const auto* text = reinterpret_cast<const char*>(in.p);
-    slot.emplace<Value::Kind::Str>(text, len);
-    in.p += len;
+  ZQ_HOT bool text(const std::uint8_t*& p, std::size_t len) {
+    if (!need(p, len)) return false;
+    if (!is_ascii(p, len) && !is_valid_utf8(as_text({p, len}))) return fail(SerializationError::InvalidUtf8);
+    p += len;
     return true;
   }
 
-  // decode_ext_body: the type byte, then `len` bytes of data, both within the input.
-  ZQ_HOT bool ext_body(Input& in, std::size_t len, Value& slot) {
-    if (in.left() < 1 + len) return fail(SerializationError::UnexpectedEnd), false;
-    const std::uint8_t* data = in.p + 1;
-    const auto type = static_cast<std::int8_t>(*in.p);
-    in.p += 1 + len;
-    SerializationError error = SerializationError::UnexpectedEnd;
-    if (read_ext(type, data, len, ext_as_bytes_, slot, error)) return true;
-    return fail(error), false;
-  }
-
-  // Every item takes at least one input byte, so the reservations of one decode never need to
-  // add up to more than the input's length; drawing them from that budget keeps a short input
-  // of large counts from reserving more than a small multiple of its own size.
-  ZQ_HOT std::size_t reservation(std::size_t count, std::size_t slots_per_item) {
-    const std::size_t n = std::min({count, kMaxDecodeReserve, reserve_budget_ / slots_per_item});
-    reserve_budget_ -= n * slots_per_item;
-    return n;
-  }
-
-  Frame* move_frames_to_heap() {
-    heap_frames_.reset(new Frame[kMaxDecodeContainers + 1]);
-    std::copy(inline_frames_, inline_frames_ + kInlineFrames + 1, heap_frames_.get());
-    return heap_frames_.get();
+  // decode_ext_body: the type byte, then `len` bytes of data, both within the input; the input
+  // head before them was `head_size` bytes long.
+  bool ext(const std::uint8_t*& p, std::size_t len, std::size_t head_size) {
+    if (static_cast<std::size_t>(end_ - p) < 1 + len) return fail(SerializationError::UnexpectedEnd);
+    const auto type = static_cast<std::int8_t>(*p);
+    const std::uint8_t* data = p + 1;
+    if (type == mp::kTimestampType) {
+      if (len != 4 && len != 8 && len != 12) return fail(SerializationError::BadTimestampLength);
+      unencodable_ |= timestamp_of_ext_data(data, len).nanos > packed::kMaxNanos;
+    } else if (type < 0) {
+      return fail(SerializationError::NegativeExtType);
+    }
+    const std::size_t input_size = head_size + 1 + len;
+    const std::size_t packed_size = packed_ext_size(type, data, len, ext_as_bytes_);
+    // A timestamp's form follows from its value, so equal sizes mean equal bytes; an ext read
+    // as Bin always changes its marker.
+    if (packed_size != input_size || ext_read_as_bin(type, ext_as_bytes_)) {
+      reshaped(static_cast<std::ptrdiff_t>(packed_size) - static_cast<std::ptrdiff_t>(input_size));
+    }
+    p = data + len;
+    return true;
   }
 
   const std::uint8_t* const begin_;
   const std::uint8_t* const end_;
   const bool ext_as_bytes_;
-  std::size_t reserve_budget_;
+  std::ptrdiff_t size_change_ = 0;
+  std::uint32_t nesting_ = 0;
+  bool already_packed_ = true;
+  bool unencodable_ = false;
   SerializationError error_ = SerializationError::UnexpectedEnd;
-  Frame inline_frames_[kInlineFrames + 1];
-  std::unique_ptr<Frame[]> heap_frames_;
 };
+
+// Rewrites a checked value in its packed form at `out`, which has room for exactly that.
+void repack(const std::uint8_t* p, std::uint8_t* out, bool ext_as_bytes) {
+  std::uint64_t pending = 1;
+  do {
+    const std::uint8_t m = *p;
+    if (m <= mp::kPositiveFixIntMax || m >= mp::kNegativeFixIntMin || m == mp::kNil || m == mp::kFalse ||
+        m == mp::kTrue) {
+      *out++ = *p++;
+      continue;
+    }
+    if (m < mp::kFixArray) {
+      *out++ = *p++;
+      pending += 2 * (m & 0x0fu);
+      continue;
+    }
+    if (m < mp::kFixStr) {
+      *out++ = *p++;
+      pending += m & 0x0fu;
+      continue;
+    }
+    if (m < mp::kNil) {
+      const std::size_t len = m & 0x1fu;
+      std::memcpy(out, p, 1 + len);
+      out += 1 + len;
+      p += 1 + len;
+      continue;
+    }
+    ++p;
+    switch (m) {
+      case mp::kFloat32:
+        out += packed::put_float(out, std::bit_cast<std::uint64_t>(double{std::bit_cast<float>(load_be<std::uint32_t>(p))}));
+        p += 4;
+        break;
+      case mp::kFloat64:
+        std::memcpy(out, p - 1, 9);
+        out += 9;
+        p += 8;
+        break;
+      case mp::kUInt8: out += mp::put_uint(out, p[0]); p += 1; break;
+      case mp::kUInt16: out += mp::put_uint(out, load_be<std::uint16_t>(p)); p += 2; break;
+      case mp::kUInt32: out += mp::put_uint(out, load_be<std::uint32_t>(p)); p += 4; break;
+      case mp::kUInt64: out += mp::put_uint(out, load_be<std::uint64_t>(p)); p += 8; break;
+      case mp::kInt8: out += mp::put_int(out, static_cast<std::int8_t>(p[0])); p += 1; break;
+      case mp::kInt16: out += mp::put_int(out, static_cast<std::int16_t>(load_be<std::uint16_t>(p))); p += 2; break;
+      case mp::kInt32: out += mp::put_int(out, static_cast<std::int32_t>(load_be<std::uint32_t>(p))); p += 4; break;
+      case mp::kInt64: out += mp::put_int(out, static_cast<std::int64_t>(load_be<std::uint64_t>(p))); p += 8; break;
+      case mp::kStr8:
+      case mp::kStr16:
+      case mp::kStr32:
+      case mp::kBin8:
+      case mp::kBin16:
+      case mp::kBin32: {
+        const bool is_str = m >= mp::kStr8;
+        const int width = is_str ? m - mp::kStr8 : m - mp::kBin8;
+        const std::size_t len = width == 0 ? p[0] : width == 1 ? load_be<std::uint16_t>(p) : load_be<std::uint32_t>(p);
+        p += std::size_t{1} << width;
+        out += is_str ? packed::put_str_head(out, len) : packed::put_bin_head(out, len);
+        std::memcpy(out, p, len);
+        out += len;
+        p += len;
+        break;
+      }
+      case mp::kArray16:
+      case mp::kArray32:
+      case mp::kMap16:
+      case mp::kMap32: {
+        const bool is_map = m >= mp::kMap16;
+        const bool wide = m == mp::kArray32 || m == mp::kMap32;
+        const std::uint64_t n = wide ? load_be<std::uint32_t>(p) : load_be<std::uint16_t>(p);
+        p += wide ? 4 : 2;
+        out += is_map ? packed::put_map_head(out, n) : packed::put_array_head(out, n);
+        pending += is_map ? 2 * n : n;
+        break;
+      }
+      default: {  // the ext forms
+        std::size_t len;
+        switch (m) {
+          case mp::kExt8: len = p[0]; p += 1; break;
+          case mp::kExt16: len = load_be<std::uint16_t>(p); p += 2; break;
+          case mp::kExt32: len = load_be<std::uint32_t>(p); p += 4; break;
+          default: len = std::size_t{1} << (m - mp::kFixExt1); break;
+        }
+        const auto type = static_cast<std::int8_t>(*p++);
+        if (type == mp::kTimestampType) {
+          const Timestamp t = timestamp_of_ext_data(p, len);
+          out += packed::put_timestamp(out, t.secs, t.nanos);
+        } else {
+          out += ext_read_as_bin(type, ext_as_bytes) ? packed::put_bin_head(out, len)
+                                                     : packed::put_ext_head(out, type, len);
+          std::memcpy(out, p, len);
+          out += len;
+        }
+        p += len;
+        break;
+      }
+    }
+  } while (--pending != 0);
+}
+
+// The checked value at `begin`, in a block of its own.
+Value packed_copy(const std::uint8_t* begin, const Measure& measure, bool ext_as_bytes) {
+  return Value::from_packed(measure.packed_size, measure.nesting, measure.unencodable, [&](std::uint8_t* out) {
+    if (measure.already_packed) {
+      std::memcpy(out, begin, measure.packed_size);
+    } else {
+      repack(begin, out, ext_as_bytes);
+    }
+  });
+}
+
+// Checks the value at `position` of `data`, whose start it returns in `begin`.
+Result<Measure, SerializationError> check(ByteView data, std::size_t position, bool ext_as_bytes,
+                                          const std::uint8_t*& begin) {
+  if (position >= data.size()) return SerializationError::UnexpectedEnd;
+  begin = data.data() + position;
+  Checker checker(begin, data.data() + data.size(), ext_as_bytes);
+  Measure measure;
+  if (!checker.run(measure)) return checker.error();
+  return measure;
+}
 
 }  // namespace
 
 Result<Value, SerializationError> decode_value(ByteView data, std::size_t& position, bool ext_as_bytes) {
-  if (position >= data.size()) return SerializationError::UnexpectedEnd;
-  Decoder decoder(data.data() + position, data.data() + data.size(), ext_as_bytes);
-  Value result;
-  const std::uint8_t* end = decoder.run(result);
-  if (end == nullptr) return decoder.error();
-  position = static_cast<std::size_t>(end - data.data());
-  return result;
+  const std::uint8_t* begin;
+  const auto measure = check(data, position, ext_as_bytes, begin);
+  if (!measure.ok()) return measure.error();
+  position = static_cast<std::size_t>(measure->end - data.data());
+  return packed_copy(begin, *measure, ext_as_bytes);
+}
+
+Result<Value, SerializationError> decode_value_taking(Bytes&& data, std::size_t& position, bool ext_as_bytes) {
+  position = 0;
+  const std::uint8_t* begin;
+  const auto measure = check(ByteView(data.data(), data.size()), 0, ext_as_bytes, begin);
+  if (!measure.ok()) return measure.error();
+  position = static_cast<std::size_t>(measure->end - begin);
+  // A buffer grown while it was filled may be far larger than the value: then it is copied.
+  const bool snug = data.capacity() - data.size() <= data.size() / 8;
+  if (measure->already_packed && position == data.size() && snug) {
+    return Value::from_packed_block(std::move(data), measure->nesting, measure->unencodable);
+  }
+  return packed_copy(begin, *measure, ext_as_bytes);
+}
+
+Result<ReadValue, SerializationError> read_value(ByteView data, std::size_t& position, bool ext_as_bytes) {
+  const std::uint8_t* begin;
+  const auto measure = check(data, position, ext_as_bytes, begin);
+  if (!measure.ok()) return measure.error();
+  ReadValue read;
+  if (measure->already_packed) {
+    read.in_place_ = begin;
+  } else {
+    read.owned_ = packed_copy(begin, *measure, ext_as_bytes);
+  }
+  position = static_cast<std::size_t>(measure->end - data.data());
+  return read;
 }
 
 }  // namespace zq

@@ -88,16 +88,19 @@ class Arguments {
   static_assert(sizeof...(Params) == Desc.size(), "one Param per described parameter");
 
  public:
+  // The interned names are looked up only for a call with keywords, which alone needs them.
   bool unpack_fastcall(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* const* names = interned_names<Desc>();
-    return names && zqpy::unpack_fastcall(Desc.view(), names, args, nargs, kwnames, raw_);
+    PyObject* const* names = kwnames ? interned_names<Desc>() : nullptr;
+    if (kwnames && !names) return false;
+    return zqpy::unpack_fastcall(Desc.view(), names, args, nargs, kwnames, raw_);
   }
   // The keyword dict is no caller's frame: Python code run by a later conversion can remove an
   // entry from it, so with a dict each raw argument is held for the call. (The tuple cannot
   // change, and its caller holds it.)
   bool unpack_tuple_dict(PyObject* args, PyObject* kwargs) {
-    PyObject* const* names = interned_names<Desc>();
-    if (!names || !zqpy::unpack_tuple_dict(Desc.view(), names, args, kwargs, raw_)) return false;
+    PyObject* const* names = kwargs ? interned_names<Desc>() : nullptr;
+    if (kwargs && !names) return false;
+    if (!zqpy::unpack_tuple_dict(Desc.view(), names, args, kwargs, raw_)) return false;
     if (kwargs) {
       for (std::size_t i = 0; i < sizeof...(Params); ++i) held_[i] = PyRef::borrowed(raw_[i]);
     }

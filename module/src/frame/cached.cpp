@@ -38,11 +38,15 @@ struct InterpreterObjects {
   // Name tables by number. Growing the outer vector moves the inner ones, whose buffers (the
   // slots handed out) stay where they are.
   std::vector<std::vector<PyObject*>> names;
+  std::unique_ptr<KeySlot[]> keys;
 
   ~InterpreterObjects() {
     for (PyObject* o : objects) Py_XDECREF(o);
     for (const auto& table : names) {
       for (PyObject* o : table) Py_XDECREF(o);
+    }
+    if (keys) {
+      for (std::size_t i = 0; i < kKeySlots; ++i) Py_XDECREF(keys[i].text);
     }
   }
 };
@@ -149,6 +153,13 @@ PyObject* internal_fault_type() {
               : keep(slot, PyErr_NewExceptionWithDoc("duvevodavid._zqobjects.InternalFault",
                                                      "Нарушен внутренний инвариант модуля.",
                                                      PyExc_BaseException, nullptr));
+}
+
+KeySlot* key_slots() {
+  InterpreterObjects* objects = current();
+  if (!objects) return nullptr;
+  if (!objects->keys) objects->keys = std::make_unique<KeySlot[]>(kKeySlots);  // value-initialized: empty
+  return objects->keys.get();
 }
 
 std::size_t new_name_table() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "frame/python.h"
 
@@ -18,6 +19,20 @@ PyObject* parse_zq_protocol_from_list();  // ("parse_zq_protocol",), an import's
 PyObject* sequence_type();  // collections.abc.Sequence
 PyObject* length_hint();    // operator.length_hint
 PyObject* internal_fault_type();
+
+// A slot of the cache of map keys read back from values (values/key_cache.h): the str last made
+// for a key, and that key's UTF-8 bytes.
+struct KeySlot {
+  static constexpr std::size_t kMaxSize = 24;
+  PyObject* text;  // null while the slot is empty
+  std::uint32_t size;
+  std::uint8_t bytes[kMaxSize];
+};
+inline constexpr std::size_t kKeySlots = 1024;
+
+// The calling interpreter's kKeySlots key slots, empty until filled; the interpreter owns the
+// str objects stored there and releases them when it ends. nullptr with an exception set.
+KeySlot* key_slots();
 
 // A number for one table of names, the same in every interpreter.
 std::size_t new_name_table();

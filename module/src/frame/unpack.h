@@ -13,7 +13,8 @@ PyObject* const* intern_names(const ParamsView& view, PyObject** slots);
 
 // Fast-call convention: `args` holds nargs positional values followed by one value per name in
 // `kwnames` (a tuple, or nullptr). Fills out[0..count) with borrowed values, nullptr for a
-// parameter not given. Returns false with TypeError set when the shape is wrong.
+// parameter not given. Returns false with TypeError set when the shape is wrong. `names` (the
+// interned parameter names) is read only when there are keywords, and may be null without.
 bool unpack_fastcall(const ParamsView& view, PyObject* const* names, PyObject* const* args,
                      Py_ssize_t nargs, PyObject* kwnames, PyObject** out);
 

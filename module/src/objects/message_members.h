@@ -55,12 +55,7 @@ PyObject* Message_cookies(const Record& record) {
 }
 
 // Replaces every pair, or keeps the old ones when the dict does not convert.
-inline bool replace_cookies(zq::Value::Map& cookies, PyObject* dict) {
-  zq::Value::Map pairs;
-  if (!dict_to_pairs(dict, pairs)) return false;
-  cookies = std::move(pairs);
-  return true;
-}
+inline bool replace_cookies(zq::Value& cookies, PyObject* dict) { return dict_to_pairs(dict, cookies); }
 
 template <class Record>
 int Message_set_cookies(Record& record, PyObject* dict) {

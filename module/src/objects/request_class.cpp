@@ -121,15 +121,15 @@ PyObject* ZQRequest_transportObject(const zq::ZQRequest& record) {
   return PyObject_CallFunctionObjArgs(parse.get(), transport.get(), nullptr);
 }
 
-bool is_text(const zq::Value& value, std::string_view text) {
+bool is_text(zq::ValueView value, std::string_view text) {
   return value.kind() == zq::Value::Kind::Str && value.as_str() == text;
 }
 
 // The first "origin" of a map under a text key "zq", searched through every such map in order.
 PyObject* ZQRequest_origin(const zq::ZQRequest& record) {
-  for (const zq::ValuePair& cookie : record.cookies) {
+  for (const zq::PairView cookie : record.cookies.as_map()) {
     if (!is_text(cookie.key, "zq") || cookie.value.kind() != zq::Value::Kind::Map) continue;
-    for (const zq::ValuePair& entry : cookie.value.as_map()) {
+    for (const zq::PairView entry : cookie.value.as_map()) {
       if (is_text(entry.key, "origin")) return value_to_object(entry.value);
     }
   }

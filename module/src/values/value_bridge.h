@@ -15,19 +15,20 @@ inline constexpr std::size_t kMaxBridgeDepth = 512;
 // Converts `obj`, found at nesting `depth`, into `out`. Returns false with a Python exception
 // set (ValueError "recursion limit exceeded", OverflowError "int exceeds 64-bit msgpack range",
 // TypeError "unsupported type for ZQ serialization: {}", the two dict-iteration RuntimeErrors,
-// or whatever Python code run by the conversion raised); `out` is then unspecified.
+// or whatever Python code run by the conversion raised); `out` is then unchanged.
 bool object_to_value(PyObject* obj, std::size_t depth, zq::Value& out);
 
 // A new Python object for `value`, or nullptr with an exception set (NotImplementedError for
 // Timestamp and Ext values, TypeError for an unhashable map key).
-PyObject* value_to_object(const zq::Value& value);
+PyObject* value_to_object(zq::ValueView value);
+inline PyObject* value_to_object(const zq::Value& value) { return value_to_object(value.view()); }
 
-// The entries of `dict` (a dict or subclass) as pairs in iteration order, keys and values
-// converted at depth 0. Returns false with an exception set.
-bool dict_to_pairs(PyObject* dict, zq::Value::Map& out);
+// The entries of `dict` (a dict or subclass) as the pairs of a Map in iteration order, keys and
+// values converted at depth 0. Returns false with an exception set; `out` is then unchanged.
+bool dict_to_pairs(PyObject* dict, zq::Value& out);
 
-// A new dict holding the pairs in order: a later equal key replaces the value and keeps the
-// first position. nullptr with an exception set.
-PyObject* pairs_to_dict(const zq::Value::Map& pairs);
+// A new dict holding the pairs of `pairs`, a Map, in order: a later equal key replaces the value
+// and keeps the first position. nullptr with an exception set.
+PyObject* pairs_to_dict(const zq::Value& pairs);
 
 }  // namespace zqpy

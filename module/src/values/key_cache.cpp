@@ -1,0 +1,48 @@
+#include "values/key_cache.h"
+
+#include <cstring>
+
+namespace zqpy {
+namespace {
+
+// The `n` (at most 8) bytes at `p` as one word.
+std::uint64_t load_word(const std::uint8_t* p, std::size_t n) {
+  std::uint64_t word = 0;
+  std::memcpy(&word, p, n);
+  return word;
+}
+
+// A multiplicative hash of the key's 8-byte words, folded to a slot.
+std::size_t slot_of(const std::uint8_t* data, std::size_t len) {
+  constexpr std::uint64_t kMultiplier = 0x9e3779b97f4a7c15ull;
+  std::uint64_t h = len * kMultiplier;
+  for (std::size_t at = 0; at < len; at += 8) {
+    h = (h ^ load_word(data + at, len - at < 8 ? len - at : 8)) * kMultiplier;
+  }
+  return static_cast<std::size_t>(h >> 54) & (cached::kKeySlots - 1);
+}
+
+}  // namespace
+
+PyObject* KeyCache::kept_text(const std::uint8_t* data, std::size_t len) {
+  if (slots_ == nullptr) {
+    slots_ = cached::key_slots();
+    if (slots_ == nullptr) return nullptr;
+  }
+  cached::KeySlot& slot = slots_[slot_of(data, len)];
+  if (slot.text != nullptr && slot.size == len && std::memcmp(slot.bytes, data, len) == 0) {
+    Py_INCREF(slot.text);
+    return slot.text;
+  }
+  PyObject* text = new_text(data, len);
+  if (text == nullptr) return nullptr;
+  PyObject* replaced = slot.text;
+  Py_INCREF(text);
+  slot.text = text;
+  slot.size = static_cast<std::uint32_t>(len);
+  std::memcpy(slot.bytes, data, len);
+  Py_XDECREF(replaced);
+  return text;
+}
+
+}  // namespace zqpy

@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstring>
+#include <type_traits>
 
 #include "common/utf8.h"
 #include "serialization/big_endian.h"
@@ -117,48 +118,28 @@ class Checker {
           p += 8;
           goto finished;
         case mp::kUInt8:
-          if (!need(p, 1)) return false;
-          if (p[0] <= mp::kPositiveFixIntMax) reshaped(-1);
-          p += 1;
+          if (!number<std::uint8_t, false>(p)) return false;
           goto finished;
         case mp::kUInt16:
-          if (!need(p, 2)) return false;
-          if (const auto v = load_be<std::uint16_t>(p); v <= 0xff) reshaped(int_size(v) - 3);
-          p += 2;
+          if (!number<std::uint16_t, false>(p)) return false;
           goto finished;
         case mp::kUInt32:
-          if (!need(p, 4)) return false;
-          if (const auto v = load_be<std::uint32_t>(p); v <= 0xffff) reshaped(int_size(v) - 5);
-          p += 4;
+          if (!number<std::uint32_t, false>(p)) return false;
           goto finished;
         case mp::kUInt64:
-          if (!need(p, 8)) return false;
-          if (const auto v = load_be<std::uint64_t>(p); v <= 0xffffffff) reshaped(int_size(static_cast<std::int64_t>(v)) - 9);
-          p += 8;
+          if (!number<std::uint64_t, false>(p)) return false;
           goto finished;
         case mp::kInt8:
-          if (!need(p, 1)) return false;
-          if (const auto v = static_cast<std::int8_t>(p[0]); v >= -32) reshaped(int_size(v) - 2);
-          p += 1;
+          if (!number<std::uint8_t, true>(p)) return false;
           goto finished;
         case mp::kInt16:
-          if (!need(p, 2)) return false;
-          if (const auto v = static_cast<std::int16_t>(load_be<std::uint16_t>(p)); v >= -128) reshaped(int_size(v) - 3);
-          p += 2;
+          if (!number<std::uint16_t, true>(p)) return false;
           goto finished;
         case mp::kInt32:
-          if (!need(p, 4)) return false;
-          if (const auto v = static_cast<std::int32_t>(load_be<std::uint32_t>(p)); v >= -32768) {
-            reshaped(int_size(v) - 5);
-          }
-          p += 4;
+          if (!number<std::uint32_t, true>(p)) return false;
           goto finished;
         case mp::kInt64:
-          if (!need(p, 8)) return false;
-          if (const auto v = static_cast<std::int64_t>(load_be<std::uint64_t>(p)); v >= -2147483648LL) {
-            reshaped(int_size(v) - 9);
-          }
-          p += 8;
+          if (!number<std::uint64_t, true>(p)) return false;
           goto finished;
         case mp::kStr8:
         case mp::kStr16:
@@ -166,9 +147,7 @@ class Checker {
           std::size_t len;
           const int width = m - mp::kStr8;
           if (!length(p, width, len)) return false;
-          if (const std::size_t head = packed::str_head_size(len); head != header_size(width)) {
-            reshaped(static_cast<std::ptrdiff_t>(head) - static_cast<std::ptrdiff_t>(header_size(width)));
-          }
+          resized(packed::str_head_size(len), header_size(width));
           if (!text(p, len)) return false;
           goto finished;
         }
@@ -178,9 +157,7 @@ class Checker {
           std::size_t len;
           const int width = m - mp::kBin8;
           if (!length(p, width, len)) return false;
-          if (const std::size_t head = packed::bin_head_size(len); head != header_size(width)) {
-            reshaped(static_cast<std::ptrdiff_t>(head) - static_cast<std::ptrdiff_t>(header_size(width)));
-          }
+          resized(packed::bin_head_size(len), header_size(width));
           if (!need(p, len)) return false;
           p += len;
           goto finished;
@@ -200,26 +177,14 @@ class Checker {
           if (!length(p, width, len) || !ext(p, len, header_size(width))) return false;
           goto finished;
         }
-        case mp::kArray16:
-        case mp::kArray32: {
+        default: {  // kArray16 and kArray32, kMap16 and kMap32: the last markers below the negative fixints
+          const bool is_map = m >= mp::kMap16;
+          const int width = is_map ? m - mp::kMap16 + 1 : m - mp::kArray16 + 1;
           std::size_t n;
-          if (!length(p, m - mp::kArray16 + 1, n)) return false;
-          if (packed::container_head_size(n) != header_size(m - mp::kArray16 + 1)) {
-            reshaped(static_cast<std::ptrdiff_t>(packed::container_head_size(n)) -
-                     static_cast<std::ptrdiff_t>(header_size(m - mp::kArray16 + 1)));
-          }
-          count = packed_count = n;
-          goto container;
-        }
-        default: {  // kMap16 and kMap32, the last markers below the negative fixints
-          std::size_t n;
-          if (!length(p, m - mp::kMap16 + 1, n)) return false;
-          if (packed::container_head_size(n) != header_size(m - mp::kMap16 + 1)) {
-            reshaped(static_cast<std::ptrdiff_t>(packed::container_head_size(n)) -
-                     static_cast<std::ptrdiff_t>(header_size(m - mp::kMap16 + 1)));
-          }
+          if (!length(p, width, n)) return false;
+          resized(packed::container_head_size(n), header_size(width));
           packed_count = n;
-          count = 2 * n;
+          count = is_map ? 2 * n : n;
           goto container;
         }
       }
@@ -259,15 +224,36 @@ class Checker {
   // The size of a marker with a 1-, 2- or 4-byte field (`width` 0, 1 or 2).
   static std::size_t header_size(int width) { return 1 + (std::size_t{1} << width); }
 
-  static std::ptrdiff_t int_size(std::int64_t v) {
-    std::uint8_t scratch[packed::kMaxScalarSize];
-    return static_cast<std::ptrdiff_t>(mp::put_int(scratch, v));
-  }
-
   // The packed form differs from the input here, by `change` bytes.
   void reshaped(std::ptrdiff_t change) {
     already_packed_ = false;
     size_change_ += change;
+  }
+
+  // A head of `input_size` bytes whose packed form takes `packed_size`; heads of one kind differ
+  // in size whenever they differ at all.
+  void resized(std::size_t packed_size, std::size_t input_size) {
+    if (packed_size != input_size) {
+      reshaped(static_cast<std::ptrdiff_t>(packed_size) - static_cast<std::ptrdiff_t>(input_size));
+    }
+  }
+
+  // A number of sizeof(Wire) bytes after its marker, signed or not. It is in its smallest form
+  // when no shorter form holds it and its sign picks the marker (negative values take the
+  // signed markers); an unsigned 64-bit value of 2^63 or more is a UInt, only ever in that form.
+  template <class Wire, bool kSigned>
+  ZQ_HOT bool number(const std::uint8_t*& p) {
+    if (!need(p, sizeof(Wire))) return false;
+    const Wire bits = load_be<Wire>(p);
+    p += sizeof(Wire);
+    if (!kSigned && bits > static_cast<std::uint64_t>(INT64_MAX)) return true;
+    const auto v = kSigned ? static_cast<std::int64_t>(static_cast<std::make_signed_t<Wire>>(bits))
+                           : static_cast<std::int64_t>(bits);
+    const std::size_t size = packed::int_size(v);
+    if (size != 1 + sizeof(Wire) || (v < 0) != kSigned) {
+      reshaped(static_cast<std::ptrdiff_t>(size) - static_cast<std::ptrdiff_t>(1 + sizeof(Wire)));
+    }
+    return true;
   }
 
   ZQ_HOT bool need(const std::uint8_t* p, std::size_t n) {

@@ -22,6 +22,21 @@ inline constexpr std::uint32_t kMaxNanos = 999999999;
 // The 12-byte timestamp form: c7 0c ff, 4 bytes of nanos, 8 bytes of secs.
 inline constexpr std::size_t kTimestamp96Size = 15;
 
+// The size of an Int's smallest form, as mp::put_int writes it.
+inline std::size_t int_size(std::int64_t i) {
+  if (i >= 0) {
+    const auto u = static_cast<std::uint64_t>(i);
+    if (u <= mp::kPositiveFixIntMax) return 1;
+    if (u <= 0xff) return 2;
+    if (u <= 0xffff) return 3;
+    return u <= 0xffffffff ? 5 : 9;
+  }
+  if (i >= -32) return 1;
+  if (i >= -128) return 2;
+  if (i >= -32768) return 3;
+  return i >= -2147483648LL ? 5 : 9;
+}
+
 inline std::size_t put_escape(std::uint8_t* p, std::uint8_t marker32, std::uint64_t length) {
   p[0] = kEscape;
   p[1] = marker32;

@@ -167,42 +167,38 @@ Value Value::ext(const Ext& e) {
       [&](std::uint8_t* p) { return packed::put_ext_head(p, e.type, length); });
 }
 
-Value Value::array(const Array& items) {
-  std::size_t size = packed::container_head_size(items.size());
+// An array or map of `count` items or pairs, whose values `for_each(f)` hands to `f` in order:
+// the head, then their packed forms back to back, in one block.
+template <class PutHead, class ForEach>
+Value Value::joined(std::uint64_t count, PutHead put_head, ForEach for_each) {
+  std::size_t size = packed::container_head_size(count);
   std::uint32_t nesting = 0;
-  bool unencodable = items.size() > mp::kMaxLength;
-  for (const Value& item : items) {
-    size += item.size_;
-    nesting = std::max(nesting, item.nesting_);
-    unencodable |= item.unencodable_;
-  }
+  bool unencodable = count > mp::kMaxLength;
+  for_each([&](const Value& v) {
+    size += v.size_;
+    nesting = std::max(nesting, v.nesting_);
+    unencodable |= v.unencodable_;
+  });
   return from_packed(size, nesting + 1, unencodable, [&](std::uint8_t* out) {
-    out += packed::put_array_head(out, items.size());
-    for (const Value& item : items) {
-      std::memcpy(out, item.data(), item.size_);
-      out += item.size_;
-    }
+    out += put_head(out, count);
+    for_each([&](const Value& v) {
+      std::memcpy(out, v.data(), v.size_);
+      out += v.size_;
+    });
+  });
+}
+
+Value Value::array(const Array& items) {
+  return joined(items.size(), packed::put_array_head, [&](auto f) {
+    for (const Value& item : items) f(item);
   });
 }
 
 Value Value::map(const Map& pairs) {
-  std::size_t size = packed::container_head_size(pairs.size());
-  std::uint32_t nesting = 0;
-  bool unencodable = pairs.size() > mp::kMaxLength;
-  for (const ValuePair& pair : pairs) {
-    for (const Value* v : {&pair.key, &pair.value}) {
-      size += v->size_;
-      nesting = std::max(nesting, v->nesting_);
-      unencodable |= v->unencodable_;
-    }
-  }
-  return from_packed(size, nesting + 1, unencodable, [&](std::uint8_t* out) {
-    out += packed::put_map_head(out, pairs.size());
+  return joined(pairs.size(), packed::put_map_head, [&](auto f) {
     for (const ValuePair& pair : pairs) {
-      for (const Value* v : {&pair.key, &pair.value}) {
-        std::memcpy(out, v->data(), v->size_);
-        out += v->size_;
-      }
+      f(pair.key);
+      f(pair.value);
     }
   });
 }

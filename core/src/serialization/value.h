@@ -267,6 +267,8 @@ class Value {
     if (!is_inline()) detail::release_block(storage_.heap.data, storage_.heap.capacity);
   }
   void copy_from(const Value& other);
+  template <class PutHead, class ForEach>
+  static Value joined(std::uint64_t count, PutHead put_head, ForEach for_each);
 
   union Storage {
     std::uint8_t bytes[kInlineSize];

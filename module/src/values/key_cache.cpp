@@ -1,6 +1,9 @@
 #include "values/key_cache.h"
 
 #include <cstring>
+#include <string_view>
+
+#include "frame/to_object.h"
 
 namespace zqpy {
 namespace {
@@ -23,6 +26,10 @@ std::size_t slot_of(const std::uint8_t* data, std::size_t len) {
 }
 
 }  // namespace
+
+PyObject* KeyCache::new_text(const std::uint8_t* data, std::size_t len) {
+  return to_object(std::string_view(reinterpret_cast<const char*>(data), len));
+}
 
 PyObject* KeyCache::kept_text(const std::uint8_t* data, std::size_t len) {
   if (slots_ == nullptr) {

@@ -22,11 +22,8 @@ class KeyCache {
     return kept_text(data, len);
   }
 
-  static PyObject* new_text(const std::uint8_t* data, std::size_t len) {
-    return PyUnicode_FromStringAndSize(reinterpret_cast<const char*>(data), static_cast<Py_ssize_t>(len));
-  }
-
  private:
+  static PyObject* new_text(const std::uint8_t* data, std::size_t len);
   PyObject* kept_text(const std::uint8_t* data, std::size_t len);
 
   cached::KeySlot* slots_ = nullptr;  // the calling interpreter's, found on first use

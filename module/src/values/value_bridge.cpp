@@ -13,6 +13,7 @@
 #include "frame/errors.h"
 #include "frame/lossy_text.h"
 #include "frame/pyref.h"
+#include "frame/to_object.h"
 #include "serialization/value_builder.h"
 #include "values/key_cache.h"
 
@@ -301,7 +302,7 @@ class ObjectReader {
     }
     if (m >= zq::mp::kFixStr && m < zq::mp::kNil) {
       const std::size_t len = m & 0x1fu;
-      PyObject* text = KeyCache::new_text(p + 1, len);
+      PyObject* text = text_of(p + 1, len);
       p += 1 + len;
       return text;
     }
@@ -360,8 +361,11 @@ class ObjectReader {
     return list.release();
   }
 
+  static PyObject* text_of(const std::uint8_t* data, std::uint64_t len) {
+    return to_object(std::string_view(reinterpret_cast<const char*>(data), static_cast<std::size_t>(len)));
+  }
   static PyObject* bytes_of(const std::uint8_t* data, std::uint64_t len) {
-    return PyBytes_FromStringAndSize(reinterpret_cast<const char*>(data), static_cast<Py_ssize_t>(len));
+    return to_object(zq::ByteView(data, static_cast<std::size_t>(len)));
   }
 
   template <class T>
@@ -404,10 +408,10 @@ class ObjectReader {
         return PyLong_FromLongLong(static_cast<std::int64_t>(load<std::uint64_t>(at)));
       case mp::kStr8:
         p += 1 + at[0];
-        return KeyCache::new_text(at + 1, at[0]);
+        return text_of(at + 1, at[0]);
       case mp::kStr16:
         p += 2 + load<std::uint16_t>(at);
-        return KeyCache::new_text(at + 2, load<std::uint16_t>(at));
+        return text_of(at + 2, load<std::uint16_t>(at));
       case mp::kBin8:
         p += 1 + at[0];
         return bytes_of(at + 1, at[0]);
@@ -433,7 +437,7 @@ class ObjectReader {
     switch (h.kind) {
       case zq::ValueKind::Str:
         p = content + h.length;
-        return KeyCache::new_text(content, static_cast<std::size_t>(h.length));
+        return text_of(content, static_cast<std::size_t>(h.length));
       case zq::ValueKind::Bin:
         p = content + h.length;
         return bytes_of(content, h.length);

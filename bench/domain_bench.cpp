@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "../core/tests/domain_pattern_reference.h"
-#include "tools/domain_matchers.h"
-#include "tools/domain_pattern.h"
+#include "domain/domain_matchers.h"
+#include "domain/domain_pattern.h"
 
 namespace {
 

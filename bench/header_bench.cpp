@@ -9,8 +9,8 @@
 #include <string>
 #include <variant>
 
-#include "frame/request_header.h"
-#include "frame/response_header.h"
+#include "message/request_header.h"
+#include "message/response_header.h"
 
 namespace {
 

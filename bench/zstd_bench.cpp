@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "objects/container.h"
+#include "container/container.h"
 
 namespace {
 

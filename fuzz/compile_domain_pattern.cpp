@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "../core/tests/domain_pattern_reference.h"
+#include "domain/domain_matchers.h"
+#include "domain/domain_pattern.h"
 #include "fuzz_check.h"
-#include "tools/domain_matchers.h"
-#include "tools/domain_pattern.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using zq::DomainToken;

@@ -13,8 +13,8 @@
 #include <memory>
 #include <variant>
 
+#include "container/container.h"
 #include "container/headers.h"
-#include "objects/container.h"
 #include "serialization/msgpack.h"
 #include "value_checks.h"
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "container/container.h"
 #include "container_checks.h"
-#include "objects/container.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "container_checks.h"
 #include "fuzz_check.h"
-#include "objects/temp_data_object.h"
+#include "payload/temp_data_object.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const zq::ByteView input(data, size);

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "objects/vfsd_frames.h"
+#include "container/vfsd_frames.h"
 
 namespace {
 

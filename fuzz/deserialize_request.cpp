@@ -12,8 +12,8 @@
 #include <string>
 
 #include "fuzz_check.h"
+#include "message/messages.h"
 #include "message_checks.h"
-#include "objects/messages.h"
 #include "url/query_value.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <cstdint>
 
 #include "fuzz_check.h"
+#include "message/messages.h"
 #include "message_checks.h"
-#include "objects/messages.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zq;

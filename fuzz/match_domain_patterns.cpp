@@ -10,9 +10,9 @@
 
 #include "../core/tests/domain_pattern_reference.h"
 #include "common/utf8.h"
+#include "domain/domain_matchers.h"
+#include "domain/domain_pattern.h"
 #include "fuzz_check.h"
-#include "tools/domain_matchers.h"
-#include "tools/domain_pattern.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size > 1024) return 0;  // the reference's table grows with the square of the input

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "frame/request_header.h"
 #include "fuzz_check.h"
+#include "message/request_header.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zq;

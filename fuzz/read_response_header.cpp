@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "frame/response_header.h"
 #include "fuzz_check.h"
+#include "message/response_header.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "container_checks.h"
 #include "fuzz_check.h"
-#include "objects/temp_data_object.h"
+#include "payload/temp_data_object.h"
 
 namespace {
 

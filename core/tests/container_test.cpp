@@ -1,6 +1,6 @@
 // Container bodies: dispatch by kind code, the worked containers of each kind, the order in which
 // decoders and encoders report errors, and how the compression byte meets each body.
-#include "objects/container.h"
+#include "container/container.h"
 
 #include <gtest/gtest.h>
 

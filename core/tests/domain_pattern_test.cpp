@@ -1,7 +1,7 @@
 // Domain patterns: compiled tokens, the edge cases of matching, the differential check against
 // the table reference over random patterns and domains, bounded work on long patterns, the
 // list and dict with their index, the cache and the domain tests.
-#include "tools/domain_pattern.h"
+#include "domain/domain_pattern.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "domain/domain_matchers.h"
 #include "domain_pattern_reference.h"
-#include "tools/domain_matchers.h"
 
 namespace zq {
 namespace {

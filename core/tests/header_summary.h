@@ -6,8 +6,8 @@
 #include <string>
 
 #include "common/bytes.h"
-#include "frame/header_varint.h"
 #include "hex_bytes.h"
+#include "message/header_varint.h"
 
 namespace zq::test {
 

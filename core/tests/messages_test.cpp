@@ -1,6 +1,6 @@
 // Request and response messages: the worked example byte for byte, payload framing, cookies,
 // the order of the reader's checks, and that every request read back equals what was written.
-#include "objects/messages.h"
+#include "message/messages.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "frame/request_header.h"
+#include "container/container.h"
 #include "hex_bytes.h"
-#include "objects/container.h"
+#include "message/request_header.h"
 #include "tables/canonical_tables.h"
 #include "url/url_printer.h"
 #include "wire_error_text.h"

@@ -5,9 +5,9 @@
 
 #include <string>
 
+#include "container/container.h"
 #include "hex_bytes.h"
 #include "msgpack_test_values.h"
-#include "objects/container.h"
 #include "serialization/msgpack.h"
 
 namespace zq {

@@ -1,15 +1,15 @@
 // Request header: the header varint at every width, the worked examples both ways, how the
 // writer classifies tokens and sizes lengths, its errors in order, and the reader's checks in
 // wire order, with default bits winning over coded bits.
-#include "frame/request_header.h"
+#include "message/request_header.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "frame/header_varint.h"
 #include "header_summary.h"
 #include "hex_bytes.h"
+#include "message/header_varint.h"
 #include "wire_error_text.h"
 
 namespace zq {

@@ -1,7 +1,7 @@
 // Response header: the worked examples both ways, the inline, escape and flagged forms at their
 // boundaries, the length test that tells inline from flagged in every version, the reader's
 // errors, and the family of flagged messages whose length could pass for an inline command.
-#include "frame/response_header.h"
+#include "message/response_header.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The payload slot: its three states, what decode, encode and unpack do to each, and that a
 // payload once read stays writable when its container does not encode again.
-#include "objects/temp_data_object.h"
+#include "payload/temp_data_object.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // VFSD frame bodies: the exact bytes of each item form at its width boundaries, round trips, and
 // every refusal of the reader in its order.
-#include "objects/vfsd_frames.h"
+#include "container/vfsd_frames.h"
 
 #include <gtest/gtest.h>
 

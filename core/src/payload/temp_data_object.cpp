@@ -1,0 +1,72 @@
+// The payload slot's states and its three operations: decode, encode and unpack.
+#include "payload/temp_data_object.h"
+
+#include "serialization/msgpack.h"
+
+namespace zq {
+
+TempDataObject TempDataObject::raw(Bytes bytes) {
+  TempDataObject slot;
+  slot.state_.emplace<Raw>(Raw{std::move(bytes)});
+  return slot;
+}
+
+TempDataObject TempDataObject::decoded(Container container) {
+  TempDataObject slot;
+  slot.state_.emplace<Decoded>(Decoded{std::move(container), std::nullopt});
+  return slot;
+}
+
+const Container* TempDataObject::container() const {
+  const auto* decoded = std::get_if<Decoded>(&state_);
+  return decoded ? &decoded->container : nullptr;
+}
+
+const Bytes* TempDataObject::verbatim() const {
+  if (const auto* raw = std::get_if<Raw>(&state_)) return &raw->bytes;
+  const auto* decoded = std::get_if<Decoded>(&state_);
+  return decoded && decoded->received ? &*decoded->received : nullptr;
+}
+
+void TempDataObject::settle(Container container) {
+  std::optional<Bytes> received;
+  if (!reencodes(container)) received = std::move(std::get<Raw>(state_).bytes);
+  state_.emplace<Decoded>(Decoded{std::move(container), std::move(received)});
+}
+
+// Unpacking settles the slot as a first read does, so that its bytes stay writable too.
+Result<TempDataObject> decode_temp_data_object(Bytes bytes, bool unpack_container) {
+  TempDataObject slot = TempDataObject::raw(std::move(bytes));
+  if (unpack_container) ZQ_RETURN_IF_ERROR(unpack_temp_data_object(slot));
+  return slot;
+}
+
+Result<EncodedPayload> encode_temp_data_object(const TempDataObject& slot) {
+  EncodedPayload out;
+  if (slot.is_empty()) return out;
+  out.present = true;
+  if (const Bytes* bytes = slot.verbatim()) {
+    out.view = *bytes;
+    return out;
+  }
+  ZQ_ASSIGN_OR_RETURN(out.owned, encode_container(*slot.container()));
+  out.view = out.owned;
+  return out;
+}
+
+Result<const Container*> unpack_temp_data_object(TempDataObject& slot) {
+  if (slot.state() == TempDataObject::State::Raw) {
+    ZQ_ASSIGN_OR_RETURN(Container container, decode_container(*slot.verbatim()));
+    slot.settle(std::move(container));
+  }
+  return slot.container();
+}
+
+bool reencodes(const Container& decoded) {
+  if (const auto* fat = std::get_if<FATManifestContainer>(&decoded)) return fat->parts_count != 0;
+  if (const auto* stp = std::get_if<STPContainer>(&decoded)) return encodable(stp->payload);
+  if (const auto* dmp = std::get_if<DMPContainer>(&decoded)) return encodable(dmp->payload);
+  return true;
+}
+
+}  // namespace zq

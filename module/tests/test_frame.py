@@ -6,6 +6,7 @@ import importlib.util
 import inspect
 import unittest
 
+import duvevodavid.net.zqTransportProtocolParser as parser_module
 from duvevodavid import _zqobjects as m
 from duvevodavid._zqobjects import DMPContainer, ITPContainer, STPContainer
 from support import NotedErrorTestCase
@@ -339,23 +340,71 @@ class CoreErrorTest(unittest.TestCase):
             self.assertFalse(hasattr(error, "__notes__"), message)
 
 
-class SetterOrderTest(unittest.TestCase):
-    def test_setter_takes_the_borrow_before_converting(self):
+class bool_:  # noqa: N801 - converted as a NumPy boolean, by its type's name and module
+    """Runs `action` while it is converted, as a boolean (__bool__) or an integer (__index__)."""
+
+    __module__ = "numpy"
+
+    def __init__(self, action):
+        self.action = action
+
+    def __bool__(self):
+        self.action()
+        return True
+
+    def __index__(self):
+        self.action()
+        return 0
+
+
+class CallOrderTest(NotedErrorTestCase):
+    """Members that convert their argument before taking the instance, so that the conversion may
+    use the same instance, beside members that take it first."""
+
+    def test_members_converting_first(self):
         url = m.Url("x://h/p")
-        seen = []
+        r = m.ZQRequest("get", m.Url("x://h/p"))
+        posted = m.ZQRequest("post", m.Url("x://h/p"))
+        cases = [
+            ("Url.isIp", lambda: setattr(url, "isIp", bool_(lambda: setattr(url, "path", "/new"))),
+             lambda: (url.isIp, url.path), (True, "/new")),
+            ("Url.isIp reading", lambda: setattr(url, "isIp", bool_(lambda: url.path)), lambda: url.isIp, True),
+            ("ZQRequest.serialize", lambda: r.serialize(bool_(lambda: r.setMethod("post"))), None,
+             posted.serialize()),
+            ("ZQRequest.serializeHeader", lambda: r.serializeHeader(bool_(lambda: r.setUrl(m.Url("y://q/")))),
+             None, m.ZQRequest("post", m.Url("y://q/")).serializeHeader()),
+        ]
+        for label, call, state, expected in cases:
+            with self.subTest(label):
+                result = call()
+                self.assertEqual(state() if state else result, expected)
 
-        class bool_:  # noqa: N801 - converted as a NumPy boolean, through its truth value
-            __module__ = "numpy"
+    def test_cookies_setter_tests_the_type_before_taking_the_request(self):
+        r = m.ZQRequest("get", m.Url("x://h/p"), cookies={"a": 1})
+        outcomes = []
 
-            def __bool__(self):
-                try:
-                    url.path
-                except RuntimeError as error:
-                    seen.append(str(error))
-                return True
+        def assign_while_borrowed(token):
+            for value, error, text, note in [(5, TypeError, "'int' object is not an instance of 'dict'", "value"),
+                                             (None, TypeError, "'None' is not an instance of 'dict'", "value"),
+                                             ({}, RuntimeError, "Already borrowed", None)]:
+                outcomes.append(self.assert_raises_noted(lambda: setattr(r, "cookies", value), error, text, note))
+            return token
 
-        url.isIp = bool_()
-        self.assertEqual((seen, url.isIp), (["Already mutably borrowed"], True))
+        self.addCleanup(setattr, parser_module, "parse_zq_protocol", parser_module.parse_zq_protocol)
+        parser_module.parse_zq_protocol = assign_while_borrowed
+        r.transportObject
+        self.assertEqual((len(outcomes), r.cookies), (3, {"a": 1}))
+
+    def test_members_borrowing_first(self):
+        v = m.VORNObject(2500)
+        cases = [
+            ("VORNObject.vornid", lambda: setattr(v, "vornid", bool_(lambda: v.vornid)), "value"),
+            ("VORNObject.objectId", lambda: v.objectId(bool_(lambda: v.vornid)), "object_type"),
+        ]
+        for label, call, note in cases:
+            with self.subTest(label):
+                self.assert_raises_noted(call, RuntimeError, "Already mutably borrowed", note)
+        self.assertEqual(v.vornid, 2500)
 
 
 if __name__ == "__main__":

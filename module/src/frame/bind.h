@@ -1,7 +1,8 @@
 // The calling frame, written once. A class declares each callable as a description, a body and
 // one Param per parameter (its kind and default); these templates generate the trampoline that
 // unpacks the arguments, takes the receiver's borrow, converts each parameter in declaration
-// order (noting the failing one), runs the body and turns its result into a Python object.
+// order (noting the failing one), runs the body and turns its result into a Python object. A
+// description that converts first swaps the borrow and the conversion.
 //
 //   constexpr auto kNew = describe("STPContainer", "__new__", 1, "payload", "version", "compression_info");
 //   {Py_tp_new, constructor<kNew, &STPContainer_new,
@@ -132,6 +133,16 @@ class Arguments {
   std::tuple<typename Params::value_type...> values_;
 };
 
+// Takes the borrow and runs `convert` in the order given; false once either fails.
+template <Order O, Borrow B, class Convert>
+bool borrow_and_convert(BorrowGuard<B>& borrow, Convert&& convert) {
+  if constexpr (O == Order::ConvertThenBorrow) {
+    return convert() && borrow.acquire();
+  } else {
+    return borrow.acquire() && convert();
+  }
+}
+
 template <Borrow B, class Self>
 decltype(auto) record_of(Self* self) {
   if constexpr (B != Borrow::Exclusive) {
@@ -161,7 +172,7 @@ PyObject* method(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObje
     if (!a.unpack_fastcall(args, nargs, kwnames)) return nullptr;
     Self* instance = as_instance<Self>(self);
     BorrowGuard<B> borrow(instance->borrow);
-    if (!borrow.acquire() || !a.convert()) return nullptr;
+    if (!detail::borrow_and_convert<Desc.order>(borrow, [&] { return a.convert(); })) return nullptr;
     return to_object(a.apply([&](auto&&... v) { return Body(detail::record_of<B>(instance), std::move(v)...); }));
   });
 }
@@ -221,14 +232,10 @@ PyObject* richcompare_slot(PyObject* self, PyObject* other, int op) {
   });
 }
 
-// The names a setter's value is noted under.
-inline constexpr char kSetterV[] = "v";
-inline constexpr char kSetterValue[] = "value";
-
-// Property setter, ordered as every call is (shape, borrow, conversion): takes the exclusive
-// borrow, converts the value by P (noted as `ValueName`), then runs Body(record, converted).
+// Property setter: takes the exclusive borrow and converts the value by P (noted under the
+// description's value name), in the description's order, then runs Body(record, converted).
 // Deleting raises AttributeError.
-template <class Self, class P, const auto& ValueName, auto Body>
+template <class Self, class P, const auto& Desc, auto Body>
 int setter(PyObject* self, PyObject* value, void*) {
   return guarded([&]() -> int {
     if (!value) {
@@ -237,12 +244,13 @@ int setter(PyObject* self, PyObject* value, void*) {
     }
     Self* instance = as_instance<Self>(self);
     BorrowGuard<Borrow::Exclusive> borrow(instance->borrow);
-    if (!borrow.acquire()) return -1;
     typename P::value_type converted{};
-    if (!P::fill(value, converted)) {
-      add_argument_note(ValueName);
-      return -1;
-    }
+    auto convert = [&] {
+      if (P::fill(value, converted)) return true;
+      add_argument_note(Desc.value_name);
+      return false;
+    };
+    if (!detail::borrow_and_convert<Desc.order>(borrow, convert)) return -1;
     return Body(instance->record, std::move(converted));
   });
 }
@@ -266,11 +274,10 @@ template <class Self, Borrow B, auto Body>
 PyGetSetDef getter_def(const char* name, const char* doc = nullptr) {
   return {name, &getter<Self, B, Body>, nullptr, doc, nullptr};
 }
-// A property with a shared getter and a setter converting by P, noted as ValueName.
-template <class Self, auto GetBody, class P, const auto& ValueName, auto SetBody>
+// A property with a shared getter and a setter converting by P, as the setter description says.
+template <class Self, auto GetBody, class P, const auto& SetDesc, auto SetBody>
 PyGetSetDef property_def(const char* name, const char* doc = nullptr) {
-  return {name, &getter<Self, Borrow::Shared, GetBody>, &setter<Self, P, ValueName, SetBody>,
-          doc, nullptr};
+  return {name, &getter<Self, Borrow::Shared, GetBody>, &setter<Self, P, SetDesc, SetBody>, doc, nullptr};
 }
 
 }  // namespace zqpy

@@ -4,6 +4,7 @@
 
 #include "frame/errors.h"
 #include "frame/instance.h"
+#include "frame/params.h"
 #include "frame/python.h"
 #include "payload/payload.h"
 #include "payload/temp_data_object_class.h"
@@ -56,6 +57,10 @@ PyObject* Message_cookies(const Record& record) {
 
 // Replaces every pair, or keeps the old ones when the dict does not convert.
 inline bool replace_cookies(zq::Value& cookies, PyObject* dict) { return dict_to_pairs(dict, cookies); }
+
+// The cookies setter tests the dict type before it takes the instance, and converts the pairs
+// under it.
+inline constexpr auto kCookiesSetter = describe_setter("value").converting_first();
 
 template <class Record>
 int Message_set_cookies(Record& record, PyObject* dict) {

@@ -33,8 +33,9 @@ constexpr auto kSetUrl = describe("ZQRequest", "setUrl", 1, "url");
 constexpr auto kSetRoute = describe("ZQRequest", "setRoute", 0, "route");
 constexpr auto kSetTransport = describe("ZQRequest", "setTransport", 0, "transport");
 constexpr auto kSetCookies = describe("ZQRequest", "setCookies", 1, "cookies");
-constexpr auto kSerialize = describe("ZQRequest", "serialize", 0, "version");
-constexpr auto kSerializeHeader = describe("ZQRequest", "serializeHeader", 0, "version");
+// The version is parsed before the instance is taken: its __index__ may still use the request.
+constexpr auto kSerialize = describe("ZQRequest", "serialize", 0, "version").converting_first();
+constexpr auto kSerializeHeader = describe("ZQRequest", "serializeHeader", 0, "version").converting_first();
 constexpr auto kDeserialize = describe("ZQRequest", "deserialize", 1, "data");
 
 std::string_view or_default(OptionalText text, std::string_view fallback) { return text ? *text : fallback; }
@@ -178,7 +179,7 @@ PyGetSetDef ZQRequest_getset[] = {
     getter_def<ZQRequestObject, Borrow::Shared, &ZQRequest_route>("route"),
     getter_def<ZQRequestObject, Borrow::Shared, &ZQRequest_transport>("transport"),
     getter_def<ZQRequestObject, Borrow::Shared, &ZQRequest_transportObject>("transportObject", kTransportObjectDoc),
-    property_def<ZQRequestObject, &Message_cookies<zq::ZQRequest>, Param<kinds::Dict>, kSetterValue,
+    property_def<ZQRequestObject, &Message_cookies<zq::ZQRequest>, Param<kinds::Dict>, kCookiesSetter,
                  &Message_set_cookies<zq::ZQRequest>>("cookies"),
     getter_def<ZQRequestObject, Borrow::Shared, &ZQRequest_origin>("origin", kOriginDoc),
     getter_def<ZQRequestObject, Borrow::Shared, &Message_hasPayload<zq::ZQRequest>>("hasPayload"),

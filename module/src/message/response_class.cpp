@@ -63,7 +63,7 @@ PyMethodDef ZQResponse_methods[] = {
 
 PyGetSetDef ZQResponse_getset[] = {
     getter_def<ZQResponseObject, Borrow::Shared, &ZQResponse_command>("command"),
-    property_def<ZQResponseObject, &Message_cookies<zq::ZQResponse>, Param<kinds::Dict>, kSetterValue,
+    property_def<ZQResponseObject, &Message_cookies<zq::ZQResponse>, Param<kinds::Dict>, kCookiesSetter,
                  &Message_set_cookies<zq::ZQResponse>>("cookies"),
     getter_def<ZQResponseObject, Borrow::Shared, &Message_hasPayload<zq::ZQResponse>>("hasPayload"),
     getter_def<ZQResponseObject, Borrow::Shared, &Message_payloadSize<zq::ZQResponse>>("payloadSize"),

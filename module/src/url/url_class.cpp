@@ -225,15 +225,20 @@ PyMethodDef Url_methods[] = {
 
 using TextOrNone = Param<kinds::Text, OrNone>;
 
+// The setters convert their value before they take the instance, so Python code that the
+// conversion runs (a NumPy boolean's __bool__) may still use the same Url.
+constexpr auto kSetV = describe_setter("v").converting_first();
+constexpr auto kSetParams = describe_setter("value").converting_first();
+
 PyGetSetDef Url_getset[] = {
-    property_def<UrlObject, &Url_get_transport, TextOrNone, kSetterV, &Url_set_transport>("transport"),
-    property_def<UrlObject, &Url_get_route, TextOrNone, kSetterV, &Url_set_route>("route"),
-    property_def<UrlObject, &Url_get_scheme, TextOrNone, kSetterV, &Url_set_scheme>("scheme", kSchemeDoc),
+    property_def<UrlObject, &Url_get_transport, TextOrNone, kSetV, &Url_set_transport>("transport"),
+    property_def<UrlObject, &Url_get_route, TextOrNone, kSetV, &Url_set_route>("route"),
+    property_def<UrlObject, &Url_get_scheme, TextOrNone, kSetV, &Url_set_scheme>("scheme", kSchemeDoc),
     getter_def<UrlObject, Borrow::Shared, &Url_get_hostname>("hostname", kHostnameDoc),
-    property_def<UrlObject, &Url_get_path, Param<kinds::Text>, kSetterV, &Url_set_path>("path"),
-    property_def<UrlObject, &Url_get_fragment, TextOrNone, kSetterV, &Url_set_fragment>("fragment"),
-    property_def<UrlObject, &Url_get_isIp, Param<kinds::Boolean>, kSetterV, &Url_set_isIp>("isIp"),
-    property_def<UrlObject, &Url_get_params, Param<kinds::Dict>, kSetterValue, &Url_set_params>("params",
+    property_def<UrlObject, &Url_get_path, Param<kinds::Text>, kSetV, &Url_set_path>("path"),
+    property_def<UrlObject, &Url_get_fragment, TextOrNone, kSetV, &Url_set_fragment>("fragment"),
+    property_def<UrlObject, &Url_get_isIp, Param<kinds::Boolean>, kSetV, &Url_set_isIp>("isIp"),
+    property_def<UrlObject, &Url_get_params, Param<kinds::Dict>, kSetParams, &Url_set_params>("params",
                                                                                                 kParamsDoc),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };

@@ -98,8 +98,10 @@ PyMethodDef VORNObject_methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
+constexpr auto kSetVornid = describe_setter("value");
+
 PyGetSetDef VORNObject_getset[] = {
-    property_def<VORNObjectObject, &VORNObject_get_vornid, Param<kinds::U64>, kSetterValue, &VORNObject_set_vornid>(
+    property_def<VORNObjectObject, &VORNObject_get_vornid, Param<kinds::U64>, kSetVornid, &VORNObject_set_vornid>(
         "vornid"),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };

@@ -2,9 +2,11 @@
 # The whole suite: the core tests, the fuzz corpus replay and the Python suite under every
 # CPython >= 3.12 (one .so), then the same against an ASan+UBSan build, then a short run of
 # every fuzz target.
+# Builds and tests take ZQ_JOBS jobs (default: every core).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-jobs=$(nproc)
+jobs=${ZQ_JOBS:-$(nproc)}
+[[ $jobs =~ ^[1-9][0-9]*$ ]] || { echo "ZQ_JOBS must be a positive number of jobs, not '$jobs'" >&2; exit 2; }
 fuzz_seconds=${ZQ_FUZZ_SECONDS:-20}
 
 echo "== release build"

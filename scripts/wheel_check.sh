@@ -6,10 +6,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
+export PYTHONDONTWRITEBYTECODE=1  # the source tree is left as it was
 list=$(scripts/find_pythons.sh)
 mapfile -t pythons <<<"$list"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+shopt -s nullglob
 
 "${pythons[0]}" -m pip wheel -q --no-index --no-cache-dir --disable-pip-version-check -w "$work/dist" .
 wheels=("$work"/dist/*.whl)
@@ -67,7 +69,6 @@ for py in "${pythons[@]}"; do
   (
     cd "$work"
     unset PYTHONPATH
-    export PYTHONDONTWRITEBYTECODE=1
     "$venv/bin/python" -c "$use"
     "$venv/bin/python" -m unittest discover -s "$repo/module/tests" -t "$repo/module/tests" \
       -p test_stub.py 2>"$work/stub-$ver.log" || { cat "$work/stub-$ver.log"; exit 1; }

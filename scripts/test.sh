@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
 # The whole suite: the core tests, the fuzz corpus replay and the Python suite under every
-# CPython >= 3.12 (one .so), then the same against an ASan+UBSan build, then a short run of
-# every fuzz target.
+# CPython >= 3.12 (one .so), the wheel built and installed as a user would, then the same tests
+# against an ASan+UBSan build, then a short run of every fuzz target.
+# Builds and tests take ZQ_JOBS jobs (default: every core).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-jobs=$(nproc)
+jobs=${ZQ_JOBS:-$(nproc)}
+[[ $jobs =~ ^[1-9][0-9]*$ ]] || { echo "ZQ_JOBS must be a positive number of jobs, not '$jobs'" >&2; exit 2; }
 fuzz_seconds=${ZQ_FUZZ_SECONDS:-20}
 
 echo "== release build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== wheel: built without a package index, installed into a fresh venv of every CPython >= 3.12"
+ZQ_JOBS=$jobs scripts/wheel_check.sh
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZQ_SANITIZE=ON >/dev/null

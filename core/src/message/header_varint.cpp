@@ -47,11 +47,15 @@ Status write_header_varint(std::uint64_t value, Bytes& out) {
 
 Status write_header_varint(std::uint64_t value, std::size_t size, Bytes& out) {
   if (value > kMaxHeaderVarint) return WireError::too_large();
-  const std::uint64_t word = value | (static_cast<std::uint64_t>(size_code(size)) << (8 * size - 2));
   std::uint8_t buf[8];
-  for (std::size_t i = 0; i < size; ++i) buf[i] = static_cast<std::uint8_t>(word >> (8 * (size - 1 - i)));
-  out.append(buf, size);
+  out.append(buf, static_cast<std::size_t>(put_header_varint(value, size, buf) - buf));
   return {};
+}
+
+std::uint8_t* put_header_varint(std::uint64_t value, std::size_t size, std::uint8_t* p) {
+  const std::uint64_t word = value | (static_cast<std::uint64_t>(size_code(size)) << (8 * size - 2));
+  for (std::size_t i = 0; i < size; ++i) p[i] = static_cast<std::uint8_t>(word >> (8 * (size - 1 - i)));
+  return p + size;
 }
 
 }  // namespace zq

@@ -11,6 +11,7 @@
 #include "common/bytes.h"
 #include "common/result.h"
 #include "container/container.h"
+#include "serialization/msgpack.h"
 
 namespace zq {
 
@@ -21,6 +22,10 @@ class TempDataObject {
   TempDataObject() = default;  // Empty
   static TempDataObject raw(Bytes bytes);
   static TempDataObject decoded(Container container);
+
+  // Makes the slot Decoded in place and returns its container: an STP container of nil, version
+  // 0 and no compression info, for the caller to fill or replace.
+  Container& make_decoded() { return state_.emplace<Decoded>().container; }
 
   State state() const { return static_cast<State>(state_.index()); }
   bool is_empty() const { return state() == State::Empty; }
@@ -57,23 +62,21 @@ class TempDataObject {
 // error of decode_container (and no slot).
 Result<TempDataObject> decode_temp_data_object(Bytes bytes, bool unpack_container);
 
-// What a slot encodes to: nothing (Empty), or bytes lent by the slot (`view` valid while the slot
-// is unchanged) or owned here (`view` shows `owned`).
+// What a slot encodes to: nothing (Empty), or bytes in one piece that `view` shows, lent by the
+// slot (Raw) or made here (Decoded): an STP or DMP container in the calling thread's scratch
+// output when it fits there in one piece (see ScratchOutput), every other in `owned`. Valid while
+// this and the slot live unchanged.
 struct EncodedPayload {
   bool present = false;
   ByteView view;
   Bytes owned;
-
-  EncodedPayload() = default;
-  EncodedPayload(EncodedPayload&&) = default;
-  EncodedPayload& operator=(EncodedPayload&&) = default;
-  EncodedPayload(const EncodedPayload&) = delete;  // `view` would show the source's bytes
-  EncodedPayload& operator=(const EncodedPayload&) = delete;
+  std::optional<ScratchOutput> scratch;
 };
 
-// Empty: nothing. Raw: its bytes, unchecked. Decoded: the kind's encoder, or its error; the
-// slot is never changed.
-Result<EncodedPayload> encode_temp_data_object(const TempDataObject& slot);
+// Encodes the slot into `out`, a default-constructed EncodedPayload. Empty: nothing. Raw: its
+// bytes, unchecked. Decoded: the kind's encoder, or its error (`out` is then to be discarded);
+// the slot is never changed.
+Status encode_temp_data_object(const TempDataObject& slot, EncodedPayload& out);
 
 // The slot's container, decoding a Raw slot first (at most once: it becomes Decoded); nullptr for
 // Empty. A decoding error leaves the slot as it was.

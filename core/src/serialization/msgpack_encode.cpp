@@ -61,10 +61,13 @@ std::optional<Refusal> first_refusal(const Value& value, std::size_t depth) {
   }
 }
 
-// Each thread keeps its output buffers, so that repeated outputs on one thread reuse their
-// allocations; freed when the thread ends. They are not kept once grown beyond kKeptOutputMax,
-// so that one huge output does not hold its memory for the thread's life.
-thread_local ScratchOutput::Buffers thread_output_buffer;
+// Each thread keeps the buffers of its first kKeptOutputs outputs alive at once, so that
+// repeated outputs on one thread reuse their allocations; freed when the thread ends. They are
+// not kept once grown beyond kKeptOutputMax, so that one huge output does not hold its memory
+// for the thread's life.
+constexpr std::size_t kKeptOutputs = 2;
+thread_local ScratchOutput::Buffers thread_output_buffers[kKeptOutputs];
+thread_local std::size_t thread_outputs_alive = 0;
 constexpr std::size_t kKeptOutputMax = std::size_t{16} << 20;
 
 }  // namespace
@@ -83,14 +86,16 @@ Result<void, SerializationError> encode_map_pairs(const Value& pairs, Bytes& out
 }
 
 // The buffers are taken out of their slot for the output's life and put back on every path.
-ScratchOutput::ScratchOutput() : slot_(thread_output_buffer), buffers_(std::move(thread_output_buffer)) {
+ScratchOutput::ScratchOutput() : depth_(thread_outputs_alive++) {
+  if (depth_ < kKeptOutputs) buffers_ = std::move(thread_output_buffers[depth_]);
   buffers_.bytes.clear();
   buffers_.runs.clear();
 }
 
 ScratchOutput::~ScratchOutput() {
-  if (buffers_.bytes.capacity() > kKeptOutputMax) return;
-  slot_ = std::move(buffers_);
+  --thread_outputs_alive;
+  if (depth_ >= kKeptOutputs || buffers_.bytes.capacity() > kKeptOutputMax) return;
+  thread_output_buffers[depth_] = std::move(buffers_);
 }
 
 bool encodable(const Value& value, std::size_t depth) { return !first_refusal(value, depth); }

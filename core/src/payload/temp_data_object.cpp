@@ -13,7 +13,7 @@ TempDataObject TempDataObject::raw(Bytes bytes) {
 
 TempDataObject TempDataObject::decoded(Container container) {
   TempDataObject slot;
-  slot.state_.emplace<Decoded>(Decoded{std::move(container), std::nullopt});
+  slot.state_.emplace<Decoded>(std::move(container), std::nullopt);
   return slot;
 }
 
@@ -28,10 +28,10 @@ const Bytes* TempDataObject::verbatim() const {
   return decoded && decoded->received ? &*decoded->received : nullptr;
 }
 
-void TempDataObject::settle(Container container) {
+void TempDataObject::settle(Container&& container) {
   std::optional<Bytes> received;
   if (!reencodes(container)) received = std::move(std::get<Raw>(state_).bytes);
-  state_.emplace<Decoded>(Decoded{std::move(container), std::move(received)});
+  state_.emplace<Decoded>(std::move(container), std::move(received));
 }
 
 // Unpacking settles the slot as a first read does, so that its bytes stay writable too.
@@ -70,7 +70,8 @@ Status encode_temp_data_object(const TempDataObject& slot, EncodedPayload& out) 
 
 Result<const Container*> unpack_temp_data_object(TempDataObject& slot) {
   if (slot.state() == TempDataObject::State::Raw) {
-    ZQ_ASSIGN_OR_RETURN(Container container, decode_container(*slot.verbatim()));
+    Container container;
+    ZQ_RETURN_IF_ERROR(decode_container_into(*slot.verbatim(), container));
     slot.settle(std::move(container));
   }
   return slot.container();

@@ -40,7 +40,7 @@ class TempDataObject {
   // Makes a Raw slot Decoded with `container`, decoded from its stored bytes. The bytes are
   // released, unless `container` is one its encoder refuses (see reencodes): they are then
   // kept and written in its place, so that a payload once read stays writable.
-  void settle(Container container);
+  void settle(Container&& container);
 
   friend bool operator==(const TempDataObject&, const TempDataObject&) = default;
 
@@ -50,6 +50,8 @@ class TempDataObject {
     friend bool operator==(const Raw&, const Raw&) = default;
   };
   struct Decoded {
+    Decoded() = default;
+    Decoded(Container&& c, std::optional<Bytes>&& r) : container(std::move(c)), received(std::move(r)) {}
     Container container;
     std::optional<Bytes> received;  // set only for a container that does not encode again
     friend bool operator==(const Decoded&, const Decoded&) = default;

@@ -69,7 +69,7 @@ class ScratchOutput {
 
   // The buffer itself, for writers that append to a Bytes (headers); what they append follows
   // the output of the encodes before.
-  Bytes& bytes() { return buffers_.bytes; }
+  Bytes& bytes() { return buffers_->bytes; }
 
   // Appends the MessagePack form of `value` as encode_value does at depth 0. On failure the
   // output is to be discarded.
@@ -78,14 +78,15 @@ class ScratchOutput {
   void append_kept(ByteView bytes);
 
   // The length of the output, and the output itself written at `out`, which has room for it.
-  std::size_t size() const { return buffers_.bytes.size() + gathered_; }
+  std::size_t size() const { return buffers_->bytes.size() + gathered_; }
   void copy_to(std::uint8_t* out) const;
   // Whether the whole output lies in bytes(): nothing was kept apart.
-  bool in_one_piece() const { return buffers_.runs.empty(); }
+  bool in_one_piece() const { return buffers_->runs.empty(); }
 
  private:
   std::size_t depth_;  // outputs alive on the thread before this one
-  Buffers buffers_;
+  Buffers* buffers_;   // the thread's, used in place, or own_
+  Buffers own_;
   std::size_t gathered_ = 0;
 };
 

@@ -85,17 +85,17 @@ Result<void, SerializationError> encode_map_pairs(const Value& pairs, Bytes& out
   return encode_value(pairs, out, 0);
 }
 
-// The buffers are taken out of their slot for the output's life and put back on every path.
-ScratchOutput::ScratchOutput() : depth_(thread_outputs_alive++) {
-  if (depth_ < kKeptOutputs) buffers_ = std::move(thread_output_buffers[depth_]);
-  buffers_.bytes.clear();
-  buffers_.runs.clear();
+// The thread's buffers are used in place for the output's life and left empty, keeping their
+// capacity, on every path.
+ScratchOutput::ScratchOutput()
+    : depth_(thread_outputs_alive++), buffers_(depth_ < kKeptOutputs ? &thread_output_buffers[depth_] : &own_) {
+  buffers_->bytes.clear();
+  buffers_->runs.clear();
 }
 
 ScratchOutput::~ScratchOutput() {
   --thread_outputs_alive;
-  if (depth_ >= kKeptOutputs || buffers_.bytes.capacity() > kKeptOutputMax) return;
-  thread_output_buffers[depth_] = std::move(buffers_);
+  if (buffers_ != &own_ && buffers_->bytes.capacity() > kKeptOutputMax) *buffers_ = Buffers();
 }
 
 bool encodable(const Value& value, std::size_t depth) { return !first_refusal(value, depth); }
@@ -108,17 +108,17 @@ Result<void, SerializationError> ScratchOutput::encode(const Value& value) {
 
 void ScratchOutput::append_kept(ByteView bytes) {
   if (bytes.size() < kGatherMin) {
-    append(buffers_.bytes, bytes);
+    append(buffers_->bytes, bytes);
     return;
   }
-  buffers_.runs.push_back({buffers_.bytes.size(), bytes.data(), bytes.size()});
+  buffers_->runs.push_back({buffers_->bytes.size(), bytes.data(), bytes.size()});
   gathered_ += bytes.size();
 }
 
 void ScratchOutput::copy_to(std::uint8_t* out) const {
-  const Bytes& bytes = buffers_.bytes;
+  const Bytes& bytes = buffers_->bytes;
   std::size_t from = 0;
-  for (const Run& run : buffers_.runs) {
+  for (const Run& run : buffers_->runs) {
     // Runs are noted in order, each after the bytes appended before it.
     if (run.at != from) std::memcpy(out, bytes.data() + from, run.at - from);
     out += run.at - from;

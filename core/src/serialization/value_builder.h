@@ -20,8 +20,8 @@ class ValueBuilder {
   // (bin_kept, str_kept).
   static constexpr std::size_t kKeptMin = 4096;
 
-  // Takes the thread's scratch buffer; a builder made while another is alive on the same thread
-  // starts with a buffer of its own.
+  // Uses the thread's scratch buffer in place; a builder made while another is alive on the same
+  // thread starts with a buffer of its own.
   ValueBuilder();
   ~ValueBuilder();
   ValueBuilder(const ValueBuilder&) = delete;
@@ -76,7 +76,7 @@ class ValueBuilder {
   void kept(ByteView bytes, PutHead put_head) {
     std::uint8_t* p = room(packed::kEscapeHeadSize);
     p_ = p + put_head(p, bytes.size());
-    kept_.push_back({static_cast<std::size_t>(p_ - bytes_.data()), bytes});
+    kept_.push_back({static_cast<std::size_t>(p_ - bytes_->data()), bytes});
     kept_size_ += bytes.size();
     unencodable_ |= bytes.size() > mp::kMaxLength;
   }
@@ -114,7 +114,7 @@ class ValueBuilder {
   template <class PutHead>
   std::size_t open(std::uint64_t count, PutHead put_head) {
     std::uint8_t* p = room(packed::kEscapeHeadSize);
-    const auto mark = static_cast<std::size_t>(p - bytes_.data());
+    const auto mark = static_cast<std::size_t>(p - bytes_->data());
     p_ = p + put_head(p, count);
     unencodable_ |= count > mp::kMaxLength;
     if (++depth_ > nesting_) nesting_ = depth_;
@@ -123,8 +123,10 @@ class ValueBuilder {
   // Rewrites the head at `mark` for `count`, moving what follows when it gets shorter.
   void recount(std::size_t mark, std::uint64_t count);
 
-  Bytes& slot_;             // the thread's scratch buffer, lent for the builder's life
-  Bytes bytes_;             // sized to its capacity while building; p_ is the write position
+  // The thread's scratch buffer or own_, sized to its capacity while building; p_ is the write
+  // position.
+  Bytes* bytes_;
+  Bytes own_;
   std::vector<Kept> kept_;  // in order of `at`
   std::uint8_t* p_;
   std::uint8_t* end_;

@@ -101,11 +101,10 @@ Status write_request(const ZQRequest& request, std::uint8_t version, bool with_p
 Status write_response(const ZQResponse& response, bool with_payload, WrittenMessage& out) {
   ZQ_ASSIGN_OR_RETURN(const std::optional<ByteView> cookies, cookies_section(response.cookies));
   ZQ_RETURN_IF_ERROR(encode_temp_data_object(response.payload, out.payload_));
-  const CommandObject command = normalize_command(response.command);
 
   ResponseHeader header;
   header.payload = framing_of(out.payload_);
-  header.command = command.view();
+  header.command = normal_view(response.command);
   header.cookies = cookies;
   header.version = response.version;
 

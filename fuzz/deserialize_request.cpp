@@ -4,7 +4,8 @@
 // transport or route of the URL, and so a scheme holding "~" after an empty transport; a query
 // value of infinite or NaN float, written "inf" or "nan", reads back as text, a text that was
 // quoted may read back as another value, and an empty key without value is not written at all),
-// and from then on writes the same bytes (a URL the text does not carry may take one more hop).
+// and from then on writes the same bytes (a URL the text does not carry may take one more hop);
+// a payload that is a container writes, once unpacked, what its fresh encoding writes held raw.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -72,5 +73,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto header = serialize_request_header(*again);
   ZQ_FUZZ_CHECK(header.ok() && header->size() <= rewritten->size());
   ZQ_FUZZ_CHECK(std::equal(header->begin(), header->end(), rewritten->begin()));
+
+  // A payload that unpacks writes, Decoded, what its container's encoding writes held raw.
+  if (const auto pair = fuzz::unpacked_and_raw(*again)) {
+    ZQ_FUZZ_CHECK(fuzz::same_output(serialize_request(pair->first), serialize_request(pair->second)));
+    ZQ_FUZZ_CHECK(fuzz::same_output(serialize_request_header(pair->first), serialize_request_header(pair->second)));
+  }
   return 0;
 }

@@ -1,7 +1,8 @@
 // Fuzzes the response message reader against its writer: a response read from any input writes
 // again (unless its cookies hold a value the encoder refuses), reads back as the same response
 // with its command in normal form ("ok" as true), and from then on writes the same bytes, inline
-// commands and flagged ones of inline-looking lengths included.
+// commands and flagged ones of inline-looking lengths included; a payload that is a container
+// writes, once unpacked, what its fresh encoding writes held raw.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -35,5 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto header = serialize_response_header(*again);
   ZQ_FUZZ_CHECK(header.ok() && header->size() <= written->size());
   ZQ_FUZZ_CHECK(std::equal(header->begin(), header->end(), written->begin()));
+
+  // A payload that unpacks writes, Decoded, what its container's encoding writes held raw.
+  if (const auto pair = fuzz::unpacked_and_raw(*again)) {
+    ZQ_FUZZ_CHECK(fuzz::same_output(serialize_response(pair->first), serialize_response(pair->second)));
+    ZQ_FUZZ_CHECK(fuzz::same_output(serialize_response_header(pair->first), serialize_response_header(pair->second)));
+  }
   return 0;
 }

@@ -13,8 +13,9 @@ namespace {
 using State = zq::TempDataObject::State;
 
 bool writes(const zq::TempDataObject& slot, zq::ByteView expected) {
-  const auto encoded = zq::encode_temp_data_object(slot);
-  return encoded.ok() && encoded->present && zq::as_text(encoded->view) == zq::as_text(expected);
+  zq::EncodedPayload encoded;
+  return zq::encode_temp_data_object(slot, encoded).ok() && encoded.present &&
+         zq::as_text(encoded.view) == zq::as_text(expected);
 }
 
 }  // namespace

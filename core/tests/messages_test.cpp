@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -11,6 +12,8 @@
 #include "container/container.h"
 #include "hex_bytes.h"
 #include "message/request_header.h"
+#include "message/response_header.h"
+#include "serialization/msgpack.h"
 #include "tables/canonical_tables.h"
 #include "url/url_printer.h"
 #include "wire_error_text.h"
@@ -207,6 +210,136 @@ TEST(MessagesTest, VersionFourFailsAfterTheSectionsWereEncoded) {
   ZQResponse response = response_of(CommandObject::boolean(true));
   response.version = 4;
   EXPECT_EQ(describe(serialize_response(response)), "Invalid: version must be 0..3");
+}
+
+// Messages as they were written before they went through a scratch output: the cookies and the
+// payload encoded into buffers of their own, the header written into a buffer, the payload
+// bytes appended.
+std::optional<Bytes> reference_payload(const TempDataObject& slot, std::optional<WireError>& error) {
+  if (slot.is_empty()) return std::nullopt;
+  if (const Bytes* bytes = slot.verbatim()) return *bytes;
+  auto encoded = encode_container(*slot.container());
+  if (!encoded.ok()) {
+    error = encoded.error();
+    return std::nullopt;
+  }
+  return *encoded;
+}
+
+Result<Bytes> reference_request(const ZQRequest& request, bool with_payload) {
+  std::optional<Bytes> cookies;
+  if (!request.cookies.as_map().empty()) {
+    cookies.emplace();
+    if (!encode_map_pairs(request.cookies, *cookies).ok()) return WireError::invalid("bad msgpack payload");
+  }
+  std::optional<WireError> error;
+  const std::optional<Bytes> payload = reference_payload(request.payload, error);
+  if (error) return *error;
+  const std::string url = display_url(request.url);
+  RequestHeader header;
+  if (payload) header.payload = {PayloadMode::Sized, payload->size()};
+  header.transport = request.transport;
+  header.method = request.method;
+  header.route = request.route;
+  header.url = as_bytes(url);
+  if (cookies) header.cookies = ByteView(*cookies);
+  header.version = request.version;
+  Bytes out;
+  if (auto status = write_request_header(header, out); !status.ok()) return status.error();
+  if (with_payload && payload) append(out, *payload);
+  return out;
+}
+
+Result<Bytes> reference_response(const ZQResponse& response, bool with_payload) {
+  std::optional<Bytes> cookies;
+  if (!response.cookies.as_map().empty()) {
+    cookies.emplace();
+    if (!encode_map_pairs(response.cookies, *cookies).ok()) return WireError::invalid("bad msgpack payload");
+  }
+  std::optional<WireError> error;
+  const std::optional<Bytes> payload = reference_payload(response.payload, error);
+  if (error) return *error;
+  const CommandObject command = normalize_command(response.command);
+  ResponseHeader header;
+  if (payload) header.payload = {PayloadMode::Sized, payload->size()};
+  header.command = command.view();
+  if (cookies) header.cookies = ByteView(*cookies);
+  header.version = response.version;
+  Bytes out;
+  if (auto status = write_response_header(header, out); !status.ok()) return status.error();
+  if (with_payload && payload) append(out, *payload);
+  return out;
+}
+
+// Every cookies and payload form the writers treat apart (none, inline and kept-apart sizes,
+// refused values, each container kind, compressed bodies) with tokens, commands and versions,
+// whole and header alone: the same bytes, or the same error, as the reference writers.
+TEST(MessagesTest, WritersMatchTheReferenceWriters) {
+  const std::string long_text(ScratchOutput::kGatherMin + 10, 'l');
+  const Value cookie_forms[] = {
+      Value::empty_map(),
+      pairs({{Value::str("k"), Value::integer(1)}}),
+      pairs({{Value::str("session"), Value::str(std::string(32, 'x'))}, {Value::str("zq"), pairs({})}}),
+      pairs({{Value::str("big"), Value::str(long_text)}}),
+      pairs({{Value::str("t"), Value::timestamp({0, 1000000000})}}),
+  };
+  const Value big_value = Value::array({Value::str(long_text), Value::bin(Bytes(5000, 3))});
+  const TempDataObject payload_forms[] = {
+      TempDataObject(),
+      TempDataObject::raw(Bytes()),
+      TempDataObject::raw(from_hex("01 02 03")),
+      TempDataObject::raw(Bytes(ScratchOutput::kGatherMin * 2, 0x55)),
+      TempDataObject::decoded(STPContainer{}),
+      TempDataObject::decoded(STPContainer{pairs({{Value::str("id"), Value::integer(123)}}), 3, std::nullopt}),
+      TempDataObject::decoded(STPContainer{big_value, 0, std::nullopt}),
+      TempDataObject::decoded(STPContainer{big_value, 1, CompressionInfo{1, 0, 0, 1}}),
+      TempDataObject::decoded(STPContainer{Value::timestamp({0, 1000000000}), 0, std::nullopt}),
+      TempDataObject::decoded(DMPContainer{"schema", big_value, 2, std::nullopt, 1}),
+      TempDataObject::decoded(DMPContainer{"s", Value::integer(5), 0, CompressionInfo{1, 0, 0, 0}, 0}),
+      TempDataObject::decoded(ITPContainer{InterpreterType{}, Bytes(9000, 7), 1, std::nullopt}),
+      TempDataObject::decoded(VFSDContainer{"/p", {}, 0, 0, 0, 0, 1, std::nullopt}),  // count 1, no frame
+  };
+  const CommandObject commands[] = {CommandObject::text("ok"), CommandObject::integer(7),
+                                    CommandObject::binary(Bytes(3, 1)), CommandObject::text(std::string(300, 'c'))};
+  std::size_t tried = 0;
+  for (const Value& cookies : cookie_forms) {
+    for (const TempDataObject& payload : payload_forms) {
+      for (std::uint8_t version : {0, 3, 4}) {
+        for (bool with_payload : {true, false}) {
+          ZQRequest request = example_request();
+          request.cookies = cookies;
+          request.payload = payload;
+          request.version = version;
+          request.method = version == 3 ? std::string(300, 'm') : "Fetch";
+          WrittenMessage message;
+          const Status status = write_request(request, version, with_payload, message);
+          const Result<Bytes> expected = reference_request(request, with_payload);
+          ASSERT_EQ(status.ok(), expected.ok()) << tried;
+          if (status.ok()) {
+            Bytes written(message.size());
+            message.copy_to(written.data());
+            EXPECT_EQ(to_hex(written), to_hex(*expected)) << tried;
+          } else {
+            EXPECT_EQ(describe(status.error()), describe(expected.error())) << tried;
+          }
+          EXPECT_EQ(hex_or_error(with_payload ? serialize_request(request) : serialize_request_header(request)),
+                    hex_or_error(expected))
+              << tried;
+
+          for (const CommandObject& command : commands) {
+            ZQResponse response = response_of(command, payload);
+            response.cookies = cookies;
+            response.version = version;
+            EXPECT_EQ(hex_or_error(with_payload ? serialize_response(response) : serialize_response_header(response)),
+                      hex_or_error(reference_response(response, with_payload)))
+                << tried;
+          }
+          ++tried;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(tried, std::size(cookie_forms) * std::size(payload_forms) * 6);
 }
 
 // What the URL text cannot carry, set as reading gives it back: the text of a host with a port

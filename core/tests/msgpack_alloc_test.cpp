@@ -1,65 +1,22 @@
 // What the codec allocates: nothing for input that fails its checks, one block of exactly the
 // packed size for a decoded value, only the result for an encoding, and no more than the value
 // for a builder once its thread's scratch buffer has grown.
-//
-// The counts come from a replacement of the global operator new for this test binary; it
-// counts only on a thread that has asked for it, and otherwise just forwards to malloc.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <new>
 #include <optional>
 #include <string_view>
 #include <thread>
 
+#include "allocation_count.h"
 #include "hex_bytes.h"
 #include "msgpack_test_values.h"
 #include "serialization/msgpack.h"
 #include "serialization/value_builder.h"
 
-namespace {
-
-thread_local bool t_counting = false;
-thread_local std::size_t t_bytes = 0;
-thread_local std::size_t t_calls = 0;
-
-}  // namespace
-
-// g++ sees free() of memory that came from operator new; here that is the pairing itself.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-void* operator new(std::size_t n) {
-  if (t_counting) {
-    t_bytes += n;
-    ++t_calls;
-  }
-  if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { ::operator delete(p); }
-
 namespace zq {
 namespace {
 
 using namespace zq::test;
-
-struct Allocations {
-  std::size_t bytes = 0;
-  std::size_t calls = 0;
-};
-
-// What `f` asks operator new for on this thread, in total.
-template <class F>
-Allocations count_allocations(F&& f) {
-  t_bytes = t_calls = 0;
-  t_counting = true;
-  f();
-  t_counting = false;
-  return {t_bytes, t_calls};
-}
 
 // `n` copies of the bytes `hex` gives.
 Bytes repeated(std::string_view hex, int n) {

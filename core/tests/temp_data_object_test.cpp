@@ -23,10 +23,12 @@ const char kStpLongVarint[] = "00 02 40 01 00 81 a1 61 01";
 
 // The bytes encoding gives, or "nothing" / "error: ..." for the other outcomes.
 std::string encoded(const TempDataObject& slot) {
-  auto result = encode_temp_data_object(slot);
-  if (!result.ok()) return "error: " + std::string(result.error().text());
-  if (!result->present) return "nothing";
-  return to_hex(result->view);
+  EncodedPayload result;
+  if (auto status = encode_temp_data_object(slot, result); !status.ok()) {
+    return "error: " + std::string(status.error().text());
+  }
+  if (!result.present) return "nothing";
+  return to_hex(result.view);
 }
 
 TempDataObject raw(const char* hex) { return TempDataObject::raw(from_hex(hex)); }

@@ -153,8 +153,16 @@ class Bytes {
   }
   void pop_back() noexcept { --size_; }
 
-  // Appends `n` bytes from `bytes`, which may point into this buffer.
-  void append(const value_type* bytes, size_type n) { insert(end(), bytes, bytes + n); }
+  // Appends `n` bytes from `bytes`, which may point into this buffer. Within the capacity the
+  // bytes go straight to the end: a source inside the buffer lies before it.
+  void append(const value_type* bytes, size_type n) {
+    if (n <= capacity_ - size_) {
+      if (n != 0) std::memcpy(data_ + size_, bytes, n);
+      size_ += n;
+      return;
+    }
+    insert(end(), bytes, bytes + n);
+  }
 
   iterator insert(const_iterator pos, value_type b) { return insert(pos, &b, &b + 1); }
   iterator insert(const_iterator pos, size_type n, value_type fill) {

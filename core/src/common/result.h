@@ -39,7 +39,9 @@ class [[nodiscard]] Result {
   static_assert(!std::is_same_v<T, E>);
 
  public:
-  Result(T value) : state_(std::in_place_index<0>, std::move(value)) {}
+  // A value is moved or copied straight into place, so returning a local costs one move.
+  Result(T&& value) : state_(std::in_place_index<0>, std::move(value)) {}
+  Result(const T& value) : state_(std::in_place_index<0>, value) {}
   Result(E error) : state_(std::in_place_index<1>, std::move(error)) {}
 
   bool ok() const { return state_.index() == 0; }

@@ -5,32 +5,41 @@
 
 namespace zq {
 
-Result<Container> decode_container(ByteView data) {
+namespace {
+
+// Decodes `data` with `decode` into `out`, holding that kind.
+template <class Record, class Decode>
+Status decode_kind(ByteView data, Container& out, Decode decode) {
+  auto decoded = decode(data);
+  if (!decoded.ok()) return std::move(decoded).error();
+  out.emplace<Record>(std::move(decoded).value());
+  return {};
+}
+
+}  // namespace
+
+Status decode_container_into(ByteView data, Container& out) {
   if (data.size() < 2) return WireError::truncated();
   const auto kind = static_cast<std::uint16_t>((data[0] << 8) | data[1]);
   switch (static_cast<ContainerKind>(kind)) {
-    case ContainerKind::ITP: {
-      ZQ_ASSIGN_OR_RETURN(ITPContainer c, decode_itp(data));
-      return Container(std::move(c));
-    }
-    case ContainerKind::STP: {
-      ZQ_ASSIGN_OR_RETURN(STPContainer c, decode_stp(data));
-      return Container(std::move(c));
-    }
-    case ContainerKind::VFSD: {
-      ZQ_ASSIGN_OR_RETURN(VFSDContainer c, decode_vfsd(data));
-      return Container(std::move(c));
-    }
-    case ContainerKind::FATManifest: {
-      ZQ_ASSIGN_OR_RETURN(FATManifestContainer c, decode_fat_manifest(data));
-      return Container(std::move(c));
-    }
-    case ContainerKind::DMP: {
-      ZQ_ASSIGN_OR_RETURN(DMPContainer c, decode_dmp(data));
-      return Container(std::move(c));
-    }
+    case ContainerKind::ITP:
+      return decode_kind<ITPContainer>(data, out, decode_itp);
+    case ContainerKind::STP:
+      return decode_kind<STPContainer>(data, out, decode_stp);
+    case ContainerKind::VFSD:
+      return decode_kind<VFSDContainer>(data, out, decode_vfsd);
+    case ContainerKind::FATManifest:
+      return decode_kind<FATManifestContainer>(data, out, decode_fat_manifest);
+    case ContainerKind::DMP:
+      return decode_kind<DMPContainer>(data, out, decode_dmp);
   }
   return WireError::invalid("Invalid TempDataObject data");
+}
+
+Result<Container> decode_container(ByteView data) {
+  Container container;
+  ZQ_RETURN_IF_ERROR(decode_container_into(data, container));
+  return container;
 }
 
 Result<Bytes> encode_container(const Container& container) {

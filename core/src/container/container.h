@@ -87,6 +87,8 @@ Result<FATManifestContainer> decode_fat_manifest(ByteView data);
 Result<DMPContainer> decode_dmp(ByteView data);
 // Chooses the decoder by the kind code in the first two bytes.
 Result<Container> decode_container(ByteView data);
+// The same into `out`; on an error `out` is to be discarded.
+Status decode_container_into(ByteView data, Container& out);
 
 // Encoders: a new byte string holding the whole container, or the first error.
 Result<Bytes> encode_stp(const STPContainer& container);

@@ -1,21 +1,14 @@
 // Header varint reading and writing.
 #include "message/header_varint.h"
 
+#include "serialization/big_endian.h"
+
 namespace zq {
 
 namespace {
 
-// Total bytes by size code, and the size code's place in the first byte.
+// Total bytes by size code.
 constexpr std::size_t kSizes[4] = {2, 3, 5, 8};
-
-int size_code(std::size_t size) {
-  switch (size) {
-    case 2: return 0;
-    case 3: return 1;
-    case 5: return 2;
-    default: return 3;
-  }
-}
 
 }  // namespace
 
@@ -47,11 +40,29 @@ Status write_header_varint(std::uint64_t value, Bytes& out) {
 
 Status write_header_varint(std::uint64_t value, std::size_t size, Bytes& out) {
   if (value > kMaxHeaderVarint) return WireError::too_large();
-  const std::uint64_t word = value | (static_cast<std::uint64_t>(size_code(size)) << (8 * size - 2));
   std::uint8_t buf[8];
-  for (std::size_t i = 0; i < size; ++i) buf[i] = static_cast<std::uint8_t>(word >> (8 * (size - 1 - i)));
-  out.append(buf, size);
+  out.append(buf, static_cast<std::size_t>(put_header_varint(value, size, buf) - buf));
   return {};
+}
+
+std::uint8_t* put_header_varint(std::uint64_t value, std::size_t size, std::uint8_t* p) {
+  switch (size) {
+    case 2:
+      store_be<std::uint16_t>(p, static_cast<std::uint16_t>(value));
+      break;
+    case 3:
+      p[0] = static_cast<std::uint8_t>(0x40 | value >> 16);
+      store_be<std::uint16_t>(p + 1, static_cast<std::uint16_t>(value));
+      break;
+    case 5:
+      p[0] = static_cast<std::uint8_t>(0x80 | value >> 32);
+      store_be<std::uint32_t>(p + 1, static_cast<std::uint32_t>(value));
+      break;
+    default:
+      store_be<std::uint64_t>(p, value | std::uint64_t{3} << 62);
+      break;
+  }
+  return p + size;
 }
 
 }  // namespace zq

@@ -31,6 +31,9 @@ Status write_header_varint(std::uint64_t value, Bytes& out);
 // Appends `value` in the form of `size` bytes (2, 3, 5 or 8), which must be at least its
 // smallest; TooLarge above 2^62-1, appending nothing.
 Status write_header_varint(std::uint64_t value, std::size_t size, Bytes& out);
+// Writes `value` (at most 2^62-1) in the form of `size` bytes, at least its smallest, at `p`;
+// returns the end.
+std::uint8_t* put_header_varint(std::uint64_t value, std::size_t size, std::uint8_t* p);
 
 // How the payload after a header is framed.
 enum class PayloadMode : std::uint8_t {

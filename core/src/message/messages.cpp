@@ -20,18 +20,13 @@ PayloadFraming framing_of(const EncodedPayload& payload) {
   return {PayloadMode::Sized, payload.view.size()};
 }
 
-std::optional<ByteView> view_of(const std::optional<Bytes>& bytes) {
-  if (!bytes) return std::nullopt;
-  return ByteView(*bytes);
-}
-
-// The payload bytes after the header, by the framing the header announced, copied into a slot.
-Result<TempDataObject> read_payload(ByteView message, const PayloadFraming& framing, std::uint64_t header_len) {
+// The payload bytes after the header, by the framing the header announced, copied into `slot`.
+Status read_payload(ByteView message, const PayloadFraming& framing, std::uint64_t header_len, TempDataObject& slot) {
   const std::uint64_t available = message.size() - header_len;
   switch (framing.mode) {
     case PayloadMode::Absent:
       if (available != 0) return WireError::invalid("Trailing bytes");
-      return TempDataObject();
+      return {};
     case PayloadMode::ToEnd:
       break;
     case PayloadMode::Sized:
@@ -41,107 +36,134 @@ Result<TempDataObject> read_payload(ByteView message, const PayloadFraming& fram
       break;
   }
   const ByteView bytes = message.subspan(static_cast<std::size_t>(header_len));
-  return TempDataObject::raw(Bytes(bytes.data(), bytes.size()));
+  slot = TempDataObject::raw(Bytes(bytes.data(), bytes.size()));
+  return {};
 }
 
-// The cookies section: one whole MessagePack map, or none.
-Result<Value> read_cookies(const std::optional<ByteView>& section) {
-  if (!section) return Value::empty_map();
+// The cookies section: one whole MessagePack map, or none (the record's empty map stays).
+Status read_cookies(const std::optional<ByteView>& section, Value& cookies) {
+  if (!section) return {};
   std::size_t position = 0;
   auto decoded = decode_value(*section, position, /*ext_as_bytes=*/true);
   if (!decoded.ok() || position != section->size()) return bad_cookies();
   if (decoded->kind() != Value::Kind::Map) return WireError::invalid("cookies must be msgpack map");
-  return std::move(decoded).value();
+  cookies = std::move(decoded).value();
+  return {};
 }
 
-Result<Bytes> write_request(const ZQRequest& request, std::uint8_t version, bool with_payload) {
-  ZQ_ASSIGN_OR_RETURN(const std::optional<Bytes> cookies, encode_cookies(request.cookies));
-  ZQ_ASSIGN_OR_RETURN(const EncodedPayload payload, encode_temp_data_object(request.payload));
-  const std::string url = display_url(request.url);
-
-  RequestHeader header;
-  header.payload = framing_of(payload);
-  header.transport = request.transport;
-  header.method = request.method;
-  header.route = request.route;
-  header.url = as_bytes(url);
-  header.cookies = view_of(cookies);
-  header.version = version;
-
-  Bytes out;
-  out.reserve(url.size() + (cookies ? cookies->size() : 0) + kHeaderRoom +
-              (with_payload ? payload.view.size() : 0));
-  ZQ_RETURN_IF_ERROR(write_request_header(header, out));
-  if (with_payload) append(out, payload.view);
-  return out;
+// A written message as a new byte string of exactly its size.
+Result<Bytes> take_bytes(const Status& status, const WrittenMessage& message) {
+  if (!status.ok()) return status.error();
+  Bytes bytes(message.size());
+  message.copy_to(bytes.data());
+  return bytes;
 }
 
-Result<Bytes> write_response(const ZQResponse& response, bool with_payload) {
-  ZQ_ASSIGN_OR_RETURN(const std::optional<Bytes> cookies, encode_cookies(response.cookies));
-  ZQ_ASSIGN_OR_RETURN(const EncodedPayload payload, encode_temp_data_object(response.payload));
-  const CommandObject command = normalize_command(response.command);
+Result<Bytes> request_bytes(const ZQRequest& request, std::uint8_t version, bool with_payload) {
+  WrittenMessage message;
+  return take_bytes(write_request(request, version, with_payload, message), message);
+}
 
-  ResponseHeader header;
-  header.payload = framing_of(payload);
-  header.command = command.view();
-  header.cookies = view_of(cookies);
-  header.version = response.version;
-
-  Bytes out;
-  out.reserve((cookies ? cookies->size() : 0) + kHeaderRoom + (with_payload ? payload.view.size() : 0));
-  ZQ_RETURN_IF_ERROR(write_response_header(header, out));
-  if (with_payload) append(out, payload.view);
-  return out;
+Result<Bytes> response_bytes(const ZQResponse& response, bool with_payload) {
+  WrittenMessage message;
+  return take_bytes(write_response(response, with_payload, message), message);
 }
 
 }  // namespace
 
-Result<std::optional<Bytes>> encode_cookies(const Value& cookies) {
-  if (cookies.as_map().empty()) return std::optional<Bytes>();
-  Bytes out;
-  if (!encode_map_pairs(cookies, out).ok()) return bad_cookies();
-  return std::optional<Bytes>(std::move(out));
+Result<std::optional<ByteView>> cookies_section(const Value& cookies) {
+  if (cookies.as_map().empty()) return std::optional<ByteView>();
+  if (!encodable(cookies)) return bad_cookies();
+  return std::optional<ByteView>(cookies.packed());
 }
 
-Result<Bytes> serialize_request(const ZQRequest& request) { return write_request(request, request.version, true); }
+Status write_request(const ZQRequest& request, std::uint8_t version, bool with_payload, WrittenMessage& out) {
+  ZQ_ASSIGN_OR_RETURN(const std::optional<ByteView> cookies, cookies_section(request.cookies));
+  ZQ_RETURN_IF_ERROR(encode_temp_data_object(request.payload, out.payload_));
+  const std::string url = display_url(request.url);
+
+  RequestHeader header;
+  header.payload = framing_of(out.payload_);
+  header.transport = request.transport;
+  header.method = request.method;
+  header.route = request.route;
+  header.url = as_bytes(url);
+  header.cookies = cookies;
+  header.version = version;
+
+  ScratchOutput& scratch = out.out_.emplace();
+  scratch.bytes().reserve(url.size() + (cookies ? cookies->size() : 0) + kHeaderRoom);
+  ZQ_RETURN_IF_ERROR(write_request_header(header, scratch.bytes()));
+  if (with_payload) scratch.append_kept(out.payload_.view);
+  return {};
+}
+
+Status write_response(const ZQResponse& response, bool with_payload, WrittenMessage& out) {
+  ZQ_ASSIGN_OR_RETURN(const std::optional<ByteView> cookies, cookies_section(response.cookies));
+  ZQ_RETURN_IF_ERROR(encode_temp_data_object(response.payload, out.payload_));
+
+  ResponseHeader header;
+  header.payload = framing_of(out.payload_);
+  header.command = normal_view(response.command);
+  header.cookies = cookies;
+  header.version = response.version;
+
+  ScratchOutput& scratch = out.out_.emplace();
+  scratch.bytes().reserve((cookies ? cookies->size() : 0) + kHeaderRoom);
+  ZQ_RETURN_IF_ERROR(write_response_header(header, scratch.bytes()));
+  if (with_payload) scratch.append_kept(out.payload_.view);
+  return {};
+}
+
+Result<Bytes> serialize_request(const ZQRequest& request) { return request_bytes(request, request.version, true); }
 Result<Bytes> serialize_request_header(const ZQRequest& request) {
-  return write_request(request, request.version, false);
+  return request_bytes(request, request.version, false);
 }
 Result<Bytes> serialize_request(const ZQRequest& request, std::uint8_t version) {
-  return write_request(request, version, true);
+  return request_bytes(request, version, true);
 }
 Result<Bytes> serialize_request_header(const ZQRequest& request, std::uint8_t version) {
-  return write_request(request, version, false);
+  return request_bytes(request, version, false);
 }
-Result<Bytes> serialize_response(const ZQResponse& response) { return write_response(response, true); }
-Result<Bytes> serialize_response_header(const ZQResponse& response) { return write_response(response, false); }
+Result<Bytes> serialize_response(const ZQResponse& response) { return response_bytes(response, true); }
+Result<Bytes> serialize_response_header(const ZQResponse& response) { return response_bytes(response, false); }
 
-Result<ZQRequest> deserialize_request(ByteView message) {
+Status deserialize_request_into(ByteView message, ZQRequest& out) {
   ZQ_ASSIGN_OR_RETURN(const RequestHeader header, read_request_header(message));
-  ZQRequest request;
-  ZQ_ASSIGN_OR_RETURN(request.payload, read_payload(message, header.payload, header.header_len));
-  request.transport.assign(header.transport);
-  request.route.assign(header.route);
-  request.method.assign(header.method);
+  ZQ_RETURN_IF_ERROR(read_payload(message, header.payload, header.header_len, out.payload));
+  out.transport.assign(header.transport);
+  out.route.assign(header.route);
+  out.method.assign(header.method);
 
   const std::string_view url_text = as_text(header.url);
   if (!is_valid_utf8(url_text)) return WireError::invalid("invalid utf-8 in url");
   auto url = parse_message_url(url_text);
   if (!url.ok()) return WireError::invalid("invalid url");
-  request.url = std::move(url).value();
+  out.url = std::move(url).value();
 
-  ZQ_ASSIGN_OR_RETURN(request.cookies, read_cookies(header.cookies));
-  request.version = header.version;
+  ZQ_RETURN_IF_ERROR(read_cookies(header.cookies, out.cookies));
+  out.version = header.version;
+  return {};
+}
+
+Status deserialize_response_into(ByteView message, ZQResponse& out) {
+  ZQ_ASSIGN_OR_RETURN(const ResponseHeader header, read_response_header(message));
+  ZQ_RETURN_IF_ERROR(read_payload(message, header.payload, header.header_len, out.payload));
+  out.command = CommandObject::from_view(header.command);
+  ZQ_RETURN_IF_ERROR(read_cookies(header.cookies, out.cookies));
+  out.version = header.version;
+  return {};
+}
+
+Result<ZQRequest> deserialize_request(ByteView message) {
+  ZQRequest request;
+  ZQ_RETURN_IF_ERROR(deserialize_request_into(message, request));
   return request;
 }
 
 Result<ZQResponse> deserialize_response(ByteView message) {
-  ZQ_ASSIGN_OR_RETURN(const ResponseHeader header, read_response_header(message));
   ZQResponse response;
-  ZQ_ASSIGN_OR_RETURN(response.payload, read_payload(message, header.payload, header.header_len));
-  response.command = CommandObject::from_view(header.command);
-  ZQ_ASSIGN_OR_RETURN(response.cookies, read_cookies(header.cookies));
-  response.version = header.version;
+  ZQ_RETURN_IF_ERROR(deserialize_response_into(message, response));
   return response;
 }
 

@@ -11,6 +11,7 @@
 #include "common/bytes.h"
 #include "common/result.h"
 #include "payload/temp_data_object.h"
+#include "serialization/msgpack.h"
 #include "serialization/value.h"
 #include "status/command.h"
 #include "url/url.h"
@@ -38,12 +39,35 @@ struct ZQResponse {
   friend bool operator==(const ZQResponse&, const ZQResponse&) = default;
 };
 
-// None for no cookies (an empty Map), else one MessagePack map of the pairs in order. Invalid
-// "bad msgpack payload" when a value cannot be encoded.
-Result<std::optional<Bytes>> encode_cookies(const Value& cookies);
+// The cookies section: none for no cookies (an empty Map), else the map itself, whose packed
+// form is its MessagePack encoding (a view of `cookies`). Invalid "bad msgpack payload" when the
+// encoder refuses a value in it.
+Result<std::optional<ByteView>> cookies_section(const Value& cookies);
 
-// The whole message, or the header alone (which still announces the payload length). Errors in
-// this order: the cookies', the payload encoder's, the header writer's.
+// A message written for a caller that copies it once into memory of its own: the header in the
+// calling thread's scratch output, the payload bytes kept where they are when long (see
+// ScratchOutput). Valid while it and the record it was written from live unchanged.
+class WrittenMessage {
+ public:
+  std::size_t size() const { return out_->size(); }
+  void copy_to(std::uint8_t* out) const { out_->copy_to(out); }
+
+ private:
+  friend Status write_request(const ZQRequest&, std::uint8_t, bool, WrittenMessage&);
+  friend Status write_response(const ZQResponse&, bool, WrittenMessage&);
+
+  EncodedPayload payload_;
+  std::optional<ScratchOutput> out_;  // made once the payload is encoded
+};
+
+// Writes the whole message, or with `with_payload` false the header alone (which still
+// announces the payload length), into `out`. A request goes out with `version` in place of its
+// own. Errors in this order: the cookies', the payload encoder's, the header writer's; `out` is
+// then to be discarded.
+Status write_request(const ZQRequest& request, std::uint8_t version, bool with_payload, WrittenMessage& out);
+Status write_response(const ZQResponse& response, bool with_payload, WrittenMessage& out);
+
+// The same as new byte strings. Errors as above.
 Result<Bytes> serialize_request(const ZQRequest& request);
 Result<Bytes> serialize_request_header(const ZQRequest& request);
 // The same for a copy of `request` with `version` in place of its own, without making the copy.
@@ -52,11 +76,16 @@ Result<Bytes> serialize_request_header(const ZQRequest& request, std::uint8_t ve
 Result<Bytes> serialize_response(const ZQResponse& response);
 Result<Bytes> serialize_response_header(const ZQResponse& response);
 
-// A new record from a whole message; the payload bytes are copied into a Raw slot, undecoded.
-// A request's URL is read with parse_message_url, so every request serialize_request writes
-// reads back. Errors in this order: the header reader's, the framing ("Trailing bytes",
-// Truncated), for requests the URL ("invalid utf-8 in url", "invalid url"), then the cookies
-// ("bad msgpack payload", "cookies must be msgpack map").
+// Reads a whole message into `out`, a default-constructed record, copying what the record keeps
+// once; the payload bytes are copied into a Raw slot, undecoded. A request's URL is read with
+// parse_message_url, so every request write_request writes reads back. Errors in this order:
+// the header reader's, the framing ("Trailing bytes", Truncated), for requests the URL
+// ("invalid utf-8 in url", "invalid url"), then the cookies ("bad msgpack payload", "cookies
+// must be msgpack map"). On an error `out` holds part of the message and is to be discarded.
+Status deserialize_request_into(ByteView message, ZQRequest& out);
+Status deserialize_response_into(ByteView message, ZQResponse& out);
+
+// The same as new records.
 Result<ZQRequest> deserialize_request(ByteView message);
 Result<ZQResponse> deserialize_response(ByteView message);
 

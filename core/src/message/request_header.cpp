@@ -1,6 +1,8 @@
 // Request header writer and reader.
 #include "message/request_header.h"
 
+#include <cstring>
+
 #include "common/byte_reader.h"
 #include "common/utf8.h"
 #include "message/token_codes.h"
@@ -43,11 +45,16 @@ unsigned width_code(std::uint64_t n) {
   return 3;
 }
 
-void write_length(std::uint64_t n, unsigned code, Bytes& out) {
+// Writes `n` as a big-endian field of the width `code` gives at `p`; returns the end.
+std::uint8_t* put_length(std::uint64_t n, unsigned code, std::uint8_t* p) {
   const std::size_t width = std::size_t{1} << code;
-  std::uint8_t buf[8];
-  for (std::size_t i = 0; i < width; ++i) buf[i] = static_cast<std::uint8_t>(n >> (8 * (width - 1 - i)));
-  out.append(buf, width);
+  for (std::size_t i = 0; i < width; ++i) p[i] = static_cast<std::uint8_t>(n >> (8 * (width - 1 - i)));
+  return p + width;
+}
+
+std::uint8_t* put_bytes(ByteView bytes, std::uint8_t* p) {
+  if (!bytes.empty()) std::memcpy(p, bytes.data(), bytes.size());
+  return p + bytes.size();
 }
 
 Result<std::uint64_t> read_length(ByteReader& reader, unsigned code) {
@@ -120,43 +127,45 @@ Status write_request_header(const RequestHeader& header, Bytes& out) {
   const bool sized = header.payload.mode == PayloadMode::Sized;
   if (sized && header.payload.length > kMaxHeaderVarint) return WireError::too_large();
 
-  // Every check is done: from here on only bytes are appended, in one reservation.
+  // Every check is done: from here on the bytes are written into room made for all of them.
   const std::uint8_t code_byte = static_cast<std::uint8_t>(transport.code << 4 | method.code);
   const unsigned url_width = width_code(header.url.size());
   const unsigned cookies_width = header.cookies ? width_code(header.cookies->size()) : 0;
+  const std::size_t varint_size = sized ? header_varint_size(header.payload.length) : 0;
   std::size_t size = 2 + (code_byte != 0) + (route.flag == kRouteCoded) + (std::size_t{1} << url_width) +
-                     header.url.size();
+                     header.url.size() + varint_size;
   if (transport_text) size += 1 + header.transport.size();
   if (method_text) size += 1 + header.method.size();
   if (route_text) size += 1 + header.route.size();
   if (header.cookies) size += (std::size_t{1} << cookies_width) + header.cookies->size();
-  if (sized) size += header_varint_size(header.payload.length);
-  out.reserve(out.size() + size);
+  const std::size_t start = out.size();
+  out.resize(start + size);
+  std::uint8_t* p = out.data() + start;
 
-  out.push_back(static_cast<std::uint8_t>(header.version << 6 | transport.flag | method.flag | route.flag));
-  if (code_byte != 0) out.push_back(code_byte);
-  if (route.flag == kRouteCoded) out.push_back(route.code);
-  if (transport_text) out.push_back(static_cast<std::uint8_t>(header.transport.size()));
-  if (method_text) out.push_back(static_cast<std::uint8_t>(header.method.size()));
-  if (route_text) out.push_back(static_cast<std::uint8_t>(header.route.size()));
-  if (transport_text) append(out, as_bytes(header.transport));
+  *p++ = static_cast<std::uint8_t>(header.version << 6 | transport.flag | method.flag | route.flag);
+  if (code_byte != 0) *p++ = code_byte;
+  if (route.flag == kRouteCoded) *p++ = route.code;
+  if (transport_text) *p++ = static_cast<std::uint8_t>(header.transport.size());
+  if (method_text) *p++ = static_cast<std::uint8_t>(header.method.size());
+  if (route_text) *p++ = static_cast<std::uint8_t>(header.route.size());
+  if (transport_text) p = put_bytes(as_bytes(header.transport), p);
   if (method_text) {
-    for (char c : header.method) out.push_back(static_cast<std::uint8_t>(ascii_lower(c)));
+    for (char c : header.method) *p++ = static_cast<std::uint8_t>(ascii_lower(c));
   }
-  if (route_text) append(out, as_bytes(header.route));
+  if (route_text) p = put_bytes(as_bytes(header.route), p);
 
   std::uint8_t sizes = static_cast<std::uint8_t>(url_width << 4);
   if (sized) sizes |= kSizedBits;
   if (header.payload.mode == PayloadMode::ToEnd) sizes |= kToEndBits;
   if (header.cookies) sizes |= static_cast<std::uint8_t>(kCookiesPresent | cookies_width << 2);
-  out.push_back(sizes);
-  write_length(header.url.size(), url_width, out);
-  append(out, header.url);
+  *p++ = sizes;
+  p = put_length(header.url.size(), url_width, p);
+  p = put_bytes(header.url, p);
   if (header.cookies) {
-    write_length(header.cookies->size(), cookies_width, out);
-    append(out, *header.cookies);
+    p = put_length(header.cookies->size(), cookies_width, p);
+    p = put_bytes(*header.cookies, p);
   }
-  if (sized) return write_header_varint(header.payload.length, out);
+  if (sized) put_header_varint(header.payload.length, varint_size, p);
   return {};
 }
 

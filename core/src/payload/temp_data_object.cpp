@@ -13,7 +13,7 @@ TempDataObject TempDataObject::raw(Bytes bytes) {
 
 TempDataObject TempDataObject::decoded(Container container) {
   TempDataObject slot;
-  slot.state_.emplace<Decoded>(Decoded{std::move(container), std::nullopt});
+  slot.state_.emplace<Decoded>(std::move(container), std::nullopt);
   return slot;
 }
 
@@ -28,10 +28,10 @@ const Bytes* TempDataObject::verbatim() const {
   return decoded && decoded->received ? &*decoded->received : nullptr;
 }
 
-void TempDataObject::settle(Container container) {
+void TempDataObject::settle(Container&& container) {
   std::optional<Bytes> received;
   if (!reencodes(container)) received = std::move(std::get<Raw>(state_).bytes);
-  state_.emplace<Decoded>(Decoded{std::move(container), std::move(received)});
+  state_.emplace<Decoded>(std::move(container), std::move(received));
 }
 
 // Unpacking settles the slot as a first read does, so that its bytes stay writable too.
@@ -41,22 +41,37 @@ Result<TempDataObject> decode_temp_data_object(Bytes bytes, bool unpack_containe
   return slot;
 }
 
-Result<EncodedPayload> encode_temp_data_object(const TempDataObject& slot) {
-  EncodedPayload out;
-  if (slot.is_empty()) return out;
+Status encode_temp_data_object(const TempDataObject& slot, EncodedPayload& out) {
+  if (slot.is_empty()) return {};
   out.present = true;
   if (const Bytes* bytes = slot.verbatim()) {
     out.view = *bytes;
-    return out;
+    return {};
   }
-  ZQ_ASSIGN_OR_RETURN(out.owned, encode_container(*slot.container()));
-  out.view = out.owned;
-  return out;
+  const Container& container = *slot.container();
+  const auto* stp = std::get_if<STPContainer>(&container);
+  const auto* dmp = std::get_if<DMPContainer>(&container);
+  if (!stp && !dmp) {
+    ZQ_ASSIGN_OR_RETURN(out.owned, encode_container(container));
+    out.view = out.owned;
+    return {};
+  }
+  ScratchOutput& scratch = out.scratch.emplace();
+  ZQ_RETURN_IF_ERROR(stp ? encode_stp_to(*stp, scratch) : encode_dmp_to(*dmp, scratch));
+  if (scratch.in_one_piece()) {
+    out.view = scratch.bytes();
+  } else {
+    out.owned = Bytes(scratch.size());
+    scratch.copy_to(out.owned.data());
+    out.view = out.owned;
+  }
+  return {};
 }
 
 Result<const Container*> unpack_temp_data_object(TempDataObject& slot) {
   if (slot.state() == TempDataObject::State::Raw) {
-    ZQ_ASSIGN_OR_RETURN(Container container, decode_container(*slot.verbatim()));
+    Container container;
+    ZQ_RETURN_IF_ERROR(decode_container_into(*slot.verbatim(), container));
     slot.settle(std::move(container));
   }
   return slot.container();

@@ -11,6 +11,7 @@
 #include "common/bytes.h"
 #include "common/result.h"
 #include "container/container.h"
+#include "serialization/msgpack.h"
 
 namespace zq {
 
@@ -21,6 +22,10 @@ class TempDataObject {
   TempDataObject() = default;  // Empty
   static TempDataObject raw(Bytes bytes);
   static TempDataObject decoded(Container container);
+
+  // Makes the slot Decoded in place and returns its container: an STP container of nil, version
+  // 0 and no compression info, for the caller to fill or replace.
+  Container& make_decoded() { return state_.emplace<Decoded>().container; }
 
   State state() const { return static_cast<State>(state_.index()); }
   bool is_empty() const { return state() == State::Empty; }
@@ -35,7 +40,7 @@ class TempDataObject {
   // Makes a Raw slot Decoded with `container`, decoded from its stored bytes. The bytes are
   // released, unless `container` is one its encoder refuses (see reencodes): they are then
   // kept and written in its place, so that a payload once read stays writable.
-  void settle(Container container);
+  void settle(Container&& container);
 
   friend bool operator==(const TempDataObject&, const TempDataObject&) = default;
 
@@ -45,6 +50,8 @@ class TempDataObject {
     friend bool operator==(const Raw&, const Raw&) = default;
   };
   struct Decoded {
+    Decoded() = default;
+    Decoded(Container&& c, std::optional<Bytes>&& r) : container(std::move(c)), received(std::move(r)) {}
     Container container;
     std::optional<Bytes> received;  // set only for a container that does not encode again
     friend bool operator==(const Decoded&, const Decoded&) = default;
@@ -57,23 +64,21 @@ class TempDataObject {
 // error of decode_container (and no slot).
 Result<TempDataObject> decode_temp_data_object(Bytes bytes, bool unpack_container);
 
-// What a slot encodes to: nothing (Empty), or bytes lent by the slot (`view` valid while the slot
-// is unchanged) or owned here (`view` shows `owned`).
+// What a slot encodes to: nothing (Empty), or bytes in one piece that `view` shows, lent by the
+// slot (Raw) or made here (Decoded): an STP or DMP container in the calling thread's scratch
+// output when it fits there in one piece (see ScratchOutput), every other in `owned`. Valid while
+// this and the slot live unchanged.
 struct EncodedPayload {
   bool present = false;
   ByteView view;
   Bytes owned;
-
-  EncodedPayload() = default;
-  EncodedPayload(EncodedPayload&&) = default;
-  EncodedPayload& operator=(EncodedPayload&&) = default;
-  EncodedPayload(const EncodedPayload&) = delete;  // `view` would show the source's bytes
-  EncodedPayload& operator=(const EncodedPayload&) = delete;
+  std::optional<ScratchOutput> scratch;
 };
 
-// Empty: nothing. Raw: its bytes, unchecked. Decoded: the kind's encoder, or its error; the
-// slot is never changed.
-Result<EncodedPayload> encode_temp_data_object(const TempDataObject& slot);
+// Encodes the slot into `out`, a default-constructed EncodedPayload. Empty: nothing. Raw: its
+// bytes, unchecked. Decoded: the kind's encoder, or its error (`out` is then to be discarded);
+// the slot is never changed.
+Status encode_temp_data_object(const TempDataObject& slot, EncodedPayload& out);
 
 // The slot's container, decoding a Raw slot first (at most once: it becomes Decoded); nullptr for
 // Empty. A decoding error leaves the slot as it was.

@@ -43,9 +43,10 @@ Result<void, SerializationError> encode_map_pairs(const Value& pairs, Bytes& out
 
 // Bytes built in the calling thread's reusable scratch buffer, for a caller that copies them
 // once into memory of its own. Encoded values of kGatherMin bytes or more are not copied into
-// the buffer: copy_to() takes them from the value, which must outlive this object. The buffer
-// goes back to the thread when the object goes; one made while another is alive on the same
-// thread starts with a buffer of its own.
+// the buffer: copy_to() takes them from the value, which must outlive this object. The buffers
+// go back to the thread when the object goes. A thread keeps the buffers of two outputs, for a
+// message and its payload written at once; a third alive at the same time starts with buffers of
+// its own. Outputs end in the reverse order they were made in (they live on the stack).
 class ScratchOutput {
  public:
   static constexpr std::size_t kGatherMin = 4096;
@@ -68,7 +69,7 @@ class ScratchOutput {
 
   // The buffer itself, for writers that append to a Bytes (headers); what they append follows
   // the output of the encodes before.
-  Bytes& bytes() { return buffers_.bytes; }
+  Bytes& bytes() { return buffers_->bytes; }
 
   // Appends the MessagePack form of `value` as encode_value does at depth 0. On failure the
   // output is to be discarded.
@@ -77,12 +78,15 @@ class ScratchOutput {
   void append_kept(ByteView bytes);
 
   // The length of the output, and the output itself written at `out`, which has room for it.
-  std::size_t size() const { return buffers_.bytes.size() + gathered_; }
+  std::size_t size() const { return buffers_->bytes.size() + gathered_; }
   void copy_to(std::uint8_t* out) const;
+  // Whether the whole output lies in bytes(): nothing was kept apart.
+  bool in_one_piece() const { return buffers_->runs.empty(); }
 
  private:
-  Buffers& slot_;
-  Buffers buffers_;
+  std::size_t depth_;  // outputs alive on the thread before this one
+  Buffers* buffers_;   // the thread's, used in place, or own_
+  Buffers own_;
   std::size_t gathered_ = 0;
 };
 

@@ -61,10 +61,13 @@ std::optional<Refusal> first_refusal(const Value& value, std::size_t depth) {
   }
 }
 
-// Each thread keeps its output buffers, so that repeated outputs on one thread reuse their
-// allocations; freed when the thread ends. They are not kept once grown beyond kKeptOutputMax,
-// so that one huge output does not hold its memory for the thread's life.
-thread_local ScratchOutput::Buffers thread_output_buffer;
+// Each thread keeps the buffers of its first kKeptOutputs outputs alive at once, so that
+// repeated outputs on one thread reuse their allocations; freed when the thread ends. They are
+// not kept once grown beyond kKeptOutputMax, so that one huge output does not hold its memory
+// for the thread's life.
+constexpr std::size_t kKeptOutputs = 2;
+thread_local ScratchOutput::Buffers thread_output_buffers[kKeptOutputs];
+thread_local std::size_t thread_outputs_alive = 0;
 constexpr std::size_t kKeptOutputMax = std::size_t{16} << 20;
 
 }  // namespace
@@ -82,15 +85,17 @@ Result<void, SerializationError> encode_map_pairs(const Value& pairs, Bytes& out
   return encode_value(pairs, out, 0);
 }
 
-// The buffers are taken out of their slot for the output's life and put back on every path.
-ScratchOutput::ScratchOutput() : slot_(thread_output_buffer), buffers_(std::move(thread_output_buffer)) {
-  buffers_.bytes.clear();
-  buffers_.runs.clear();
+// The thread's buffers are used in place for the output's life and left empty, keeping their
+// capacity, on every path.
+ScratchOutput::ScratchOutput()
+    : depth_(thread_outputs_alive++), buffers_(depth_ < kKeptOutputs ? &thread_output_buffers[depth_] : &own_) {
+  buffers_->bytes.clear();
+  buffers_->runs.clear();
 }
 
 ScratchOutput::~ScratchOutput() {
-  if (buffers_.bytes.capacity() > kKeptOutputMax) return;
-  slot_ = std::move(buffers_);
+  --thread_outputs_alive;
+  if (buffers_ != &own_ && buffers_->bytes.capacity() > kKeptOutputMax) *buffers_ = Buffers();
 }
 
 bool encodable(const Value& value, std::size_t depth) { return !first_refusal(value, depth); }
@@ -103,17 +108,17 @@ Result<void, SerializationError> ScratchOutput::encode(const Value& value) {
 
 void ScratchOutput::append_kept(ByteView bytes) {
   if (bytes.size() < kGatherMin) {
-    append(buffers_.bytes, bytes);
+    append(buffers_->bytes, bytes);
     return;
   }
-  buffers_.runs.push_back({buffers_.bytes.size(), bytes.data(), bytes.size()});
+  buffers_->runs.push_back({buffers_->bytes.size(), bytes.data(), bytes.size()});
   gathered_ += bytes.size();
 }
 
 void ScratchOutput::copy_to(std::uint8_t* out) const {
-  const Bytes& bytes = buffers_.bytes;
+  const Bytes& bytes = buffers_->bytes;
   std::size_t from = 0;
-  for (const Run& run : buffers_.runs) {
+  for (const Run& run : buffers_->runs) {
     // Runs are noted in order, each after the bytes appended before it.
     if (run.at != from) std::memcpy(out, bytes.data() + from, run.at - from);
     out += run.at - from;

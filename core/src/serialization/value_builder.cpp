@@ -5,37 +5,37 @@
 namespace zq {
 namespace {
 
-// The scratch buffer each thread lends its builders, freed when the thread ends. One that has
-// grown beyond kKeptScratchMax is not kept, so that one huge value does not hold its memory for
-// the thread's life.
+// The scratch buffer each thread lends its builders, and whether a builder has it; freed when
+// the thread ends. One that has grown beyond kKeptScratchMax is not kept, so that one huge value
+// does not hold its memory for the thread's life.
 thread_local Bytes thread_builder_scratch;
+thread_local bool thread_builder_scratch_lent = false;
 constexpr std::size_t kKeptScratchMax = std::size_t{16} << 20;
 constexpr std::size_t kFirstScratchSize = 256;
 
 }  // namespace
 
-ValueBuilder::ValueBuilder() : slot_(thread_builder_scratch), bytes_(std::move(slot_)) {
-  if (bytes_.capacity() == 0) bytes_.reserve(kFirstScratchSize);
-  bytes_.resize(bytes_.capacity());
-  p_ = bytes_.data();
-  end_ = bytes_.data() + bytes_.size();
+ValueBuilder::ValueBuilder() : bytes_(thread_builder_scratch_lent ? &own_ : &thread_builder_scratch) {
+  if (bytes_ != &own_) thread_builder_scratch_lent = true;
+  if (bytes_->capacity() == 0) bytes_->reserve(kFirstScratchSize);
+  bytes_->resize(bytes_->capacity());
+  p_ = bytes_->data();
+  end_ = bytes_->data() + bytes_->size();
 }
 
-// A builder made while this one was alive may have put a buffer back already; the larger stays.
 ValueBuilder::~ValueBuilder() {
-  if (bytes_.capacity() <= kKeptScratchMax && bytes_.capacity() >= slot_.capacity()) {
-    bytes_.clear();
-    slot_ = std::move(bytes_);
-  }
+  if (bytes_ == &own_) return;
+  thread_builder_scratch_lent = false;
+  if (bytes_->capacity() > kKeptScratchMax) *bytes_ = Bytes();
 }
 
 void ValueBuilder::grow(std::size_t n) {
-  const auto used = static_cast<std::size_t>(p_ - bytes_.data());
-  bytes_.resize(used);
-  bytes_.reserve(std::max(used + n, 2 * bytes_.capacity()));
-  bytes_.resize(bytes_.capacity());
-  p_ = bytes_.data() + used;
-  end_ = bytes_.data() + bytes_.size();
+  const auto used = static_cast<std::size_t>(p_ - bytes_->data());
+  bytes_->resize(used);
+  bytes_->reserve(std::max(used + n, 2 * bytes_->capacity()));
+  bytes_->resize(bytes_->capacity());
+  p_ = bytes_->data() + used;
+  end_ = bytes_->data() + bytes_->size();
 }
 
 void ValueBuilder::bin_kept(ByteView bytes) {
@@ -49,7 +49,7 @@ void ValueBuilder::str_kept(std::string_view text) {
 }
 
 void ValueBuilder::recount(std::size_t mark, std::uint64_t count) {
-  std::uint8_t* head = bytes_.data() + mark;
+  std::uint8_t* head = bytes_->data() + mark;
   const packed::Head old = packed::head(head);
   std::uint8_t fresh[packed::kEscapeHeadSize];
   const std::size_t size = old.kind == ValueKind::Array ? packed::put_array_head(fresh, count)
@@ -66,19 +66,19 @@ void ValueBuilder::recount(std::size_t mark, std::uint64_t count) {
 }
 
 Value ValueBuilder::finish() {
-  const auto written = static_cast<std::size_t>(p_ - bytes_.data());
+  const auto written = static_cast<std::size_t>(p_ - bytes_->data());
   Value value = Value::from_packed(written + kept_size_, nesting_, unencodable_, [&](std::uint8_t* out) {
     std::size_t from = 0;
     for (const Kept& k : kept_) {
-      std::memcpy(out, bytes_.data() + from, k.at - from);
+      std::memcpy(out, bytes_->data() + from, k.at - from);
       out += k.at - from;
       std::memcpy(out, k.bytes.data(), k.bytes.size());
       out += k.bytes.size();
       from = k.at;
     }
-    copy(out, bytes_.data() + from, written - from);
+    copy(out, bytes_->data() + from, written - from);
   });
-  p_ = bytes_.data();
+  p_ = bytes_->data();
   kept_.clear();
   kept_size_ = 0;
   nesting_ = 0;

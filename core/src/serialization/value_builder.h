@@ -20,8 +20,8 @@ class ValueBuilder {
   // (bin_kept, str_kept).
   static constexpr std::size_t kKeptMin = 4096;
 
-  // Takes the thread's scratch buffer; a builder made while another is alive on the same thread
-  // starts with a buffer of its own.
+  // Uses the thread's scratch buffer in place; a builder made while another is alive on the same
+  // thread starts with a buffer of its own.
   ValueBuilder();
   ~ValueBuilder();
   ValueBuilder(const ValueBuilder&) = delete;
@@ -76,7 +76,7 @@ class ValueBuilder {
   void kept(ByteView bytes, PutHead put_head) {
     std::uint8_t* p = room(packed::kEscapeHeadSize);
     p_ = p + put_head(p, bytes.size());
-    kept_.push_back({static_cast<std::size_t>(p_ - bytes_.data()), bytes});
+    kept_.push_back({static_cast<std::size_t>(p_ - bytes_->data()), bytes});
     kept_size_ += bytes.size();
     unencodable_ |= bytes.size() > mp::kMaxLength;
   }
@@ -86,14 +86,35 @@ class ValueBuilder {
     return p_;
   }
   void grow(std::size_t n);
+  // Short texts and byte strings, the most common, are copied in two overlapping words rather
+  // than through a call; no byte past either end is touched.
   static void copy(std::uint8_t* to, const void* from, std::size_t n) {
-    if (n != 0) std::memcpy(to, from, n);
+    const auto* src = static_cast<const std::uint8_t*>(from);
+    if (n >= 8 && n <= 16) {
+      std::uint64_t head, tail;
+      std::memcpy(&head, src, 8);
+      std::memcpy(&tail, src + n - 8, 8);
+      std::memcpy(to, &head, 8);
+      std::memcpy(to + n - 8, &tail, 8);
+    } else if (n >= 4 && n < 8) {
+      std::uint32_t head, tail;
+      std::memcpy(&head, src, 4);
+      std::memcpy(&tail, src + n - 4, 4);
+      std::memcpy(to, &head, 4);
+      std::memcpy(to + n - 4, &tail, 4);
+    } else if (n != 0 && n < 4) {
+      to[0] = src[0];
+      to[n / 2] = src[n / 2];
+      to[n - 1] = src[n - 1];
+    } else if (n != 0) {
+      std::memcpy(to, src, n);
+    }
   }
 
   template <class PutHead>
   std::size_t open(std::uint64_t count, PutHead put_head) {
     std::uint8_t* p = room(packed::kEscapeHeadSize);
-    const auto mark = static_cast<std::size_t>(p - bytes_.data());
+    const auto mark = static_cast<std::size_t>(p - bytes_->data());
     p_ = p + put_head(p, count);
     unencodable_ |= count > mp::kMaxLength;
     if (++depth_ > nesting_) nesting_ = depth_;
@@ -102,8 +123,10 @@ class ValueBuilder {
   // Rewrites the head at `mark` for `count`, moving what follows when it gets shorter.
   void recount(std::size_t mark, std::uint64_t count);
 
-  Bytes& slot_;             // the thread's scratch buffer, lent for the builder's life
-  Bytes bytes_;             // sized to its capacity while building; p_ is the write position
+  // The thread's scratch buffer or own_, sized to its capacity while building; p_ is the write
+  // position.
+  Bytes* bytes_;
+  Bytes own_;
   std::vector<Kept> kept_;  // in order of `at`
   std::uint8_t* p_;
   std::uint8_t* end_;

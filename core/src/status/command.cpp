@@ -34,10 +34,12 @@ CommandView CommandObject::view() const {
   }
 }
 
-CommandObject normalize_command(const CommandObject& command) {
-  if (command.kind() == CommandKind::Str && command.as_str() == "ok") return CommandObject::boolean(true);
-  return command;
+CommandView normal_view(const CommandObject& command) {
+  if (command.kind() == CommandKind::Str && command.as_str() == "ok") return CommandView::boolean(true);
+  return command.view();
 }
+
+CommandObject normalize_command(const CommandObject& command) { return CommandObject::from_view(normal_view(command)); }
 
 std::string format_command(const CommandObject& command) {
   switch (command.kind()) {

@@ -61,6 +61,8 @@ class CommandObject {
 
 // A copy in which the Str "ok" (exactly those two lower-case bytes) is Bool true.
 CommandObject normalize_command(const CommandObject& command);
+// The view of that copy, borrowed from `command` without making it.
+CommandView normal_view(const CommandObject& command);
 
 // The text form: Bool true and Int 200 are "ok", Bool false "zq:error:false", another Int
 // "zq:error:{n}", a Str itself, Bytes decoded as UTF-8 with U+FFFD for what is ill-formed.

@@ -11,8 +11,8 @@
 #include "container/container.h"
 #include "frame/errors.h"
 #include "frame/instance.h"
-#include "frame/pyref.h"
 #include "frame/python.h"
+#include "frame/to_object.h"
 #include "serialization/msgpack.h"
 
 namespace zqpy {
@@ -45,9 +45,7 @@ template <class Record, auto EncodeTo>
 PyObject* serialize_via_scratch(const Record& record) {
   zq::ScratchOutput out;
   if (auto status = EncodeTo(record, out); !status.ok()) return core_error_to_value_error(status.error());
-  PyRef bytes(PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(out.size())));
-  if (bytes) out.copy_to(reinterpret_cast<std::uint8_t*>(PyBytes_AsString(bytes.get())));
-  return bytes.release();
+  return bytes_from_output(out);
 }
 
 template <class Record>

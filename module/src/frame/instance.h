@@ -36,18 +36,26 @@ Self* as_instance(PyObject* obj) {
   return self;
 }
 
-// A new instance of `cls` made as object.__new__(cls) makes it (the type's tp_alloc), with
-// `record` moved in and a free borrow flag. nullptr with an exception set on failure.
-template <class Self>
-PyObject* new_instance(PyTypeObject* cls, typename Self::Record&& record) {
+// A new instance of `cls` made as object.__new__(cls) makes it (the type's tp_alloc), its record
+// constructed in place from `args` (a record to move or copy in, or nothing for the default
+// record, which a body then fills in place) and a free borrow flag. nullptr with an exception
+// set on failure.
+template <class Self, class... Args>
+PyObject* new_instance(PyTypeObject* cls, Args&&... args) {
   auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(cls, Py_tp_alloc));
   PyRef obj(alloc(cls, 0));
   if (!obj) return nullptr;
   Self* self = reinterpret_cast<Self*>(obj.get());
   new (&self->borrow) BorrowFlag();
-  new (&self->record) typename Self::Record(std::move(record));
+  new (&self->record) typename Self::Record(std::forward<Args>(args)...);
   self->constructed = true;
   return obj.release();
+}
+
+// The record of an instance that new_instance made, for the body that fills it.
+template <class Self>
+typename Self::Record& record_in(const PyRef& instance) {
+  return reinterpret_cast<Self*>(instance.get())->record;
 }
 
 // tp_dealloc: drops the record (when there is one), frees the object through its type and

@@ -38,6 +38,15 @@ inline PyObject* to_object(const std::optional<zq::CompressionInfo>& info) {
   return Py_BuildValue("(BBBB)", info->compressed, info->pretrained_map, info->algorithm, info->level);
 }
 
+// A new bytes object of exactly `output.size()` bytes, filled by `output.copy_to` with one copy
+// (a scratch output, a written message).
+template <class Output>
+PyObject* bytes_from_output(const Output& output) {
+  PyObject* bytes = PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(output.size()));
+  if (bytes) output.copy_to(reinterpret_cast<std::uint8_t*>(PyBytes_AsString(bytes)));
+  return bytes;
+}
+
 template <class T>
 PyObject* to_object(zq::Result<T>&& result) {
   if (!result.ok()) return core_error_to_value_error(result.error());

@@ -5,7 +5,10 @@
 #include "frame/errors.h"
 #include "frame/instance.h"
 #include "frame/params.h"
+#include "frame/pyref.h"
 #include "frame/python.h"
+#include "frame/to_object.h"
+#include "message/messages.h"
 #include "payload/payload.h"
 #include "payload/temp_data_object_class.h"
 #include "serialization/value.h"
@@ -13,13 +16,22 @@
 
 namespace zqpy {
 
-// A new instance of the class itself (never a subclass) owning the record a deserializer read,
-// or the deserializer's error raised.
-template <class Self>
-PyObject* message_from_wire(zq::Result<typename Self::Record>&& record) {
-  if (!record.ok()) return core_error_to_value_error(record.error());
+// A new instance of the class itself (never a subclass) holding the record that `Read` reads
+// from `data` in place, or the reader's error raised.
+template <class Self, auto Read>
+PyObject* message_from_wire(zq::ByteView data) {
   PyTypeObject* type = Self::type();
-  return type ? new_instance<Self>(type, std::move(record).value()) : nullptr;
+  if (!type) return nullptr;
+  PyRef instance(new_instance<Self>(type));
+  if (!instance) return nullptr;
+  if (auto status = Read(data, record_in<Self>(instance)); !status.ok()) return core_error_to_value_error(status.error());
+  return instance.release();
+}
+
+// A written message as a new bytes object, or the writer's error raised.
+inline PyObject* message_bytes(const zq::Status& status, const zq::WrittenMessage& message) {
+  if (!status.ok()) return core_error_to_value_error(status.error());
+  return bytes_from_output(message);
 }
 
 template <class Record>
@@ -30,10 +42,12 @@ PyObject* Message_hasPayload(const Record& record) {
 // The length of the slot's encoding, made anew for a Decoded slot and then dropped.
 template <class Record>
 PyObject* Message_payloadSize(const Record& record) {
-  auto encoded = zq::encode_temp_data_object(record.payload);
-  if (!encoded.ok()) return core_error_to_value_error(encoded.error());
-  if (!encoded->present) Py_RETURN_NONE;
-  return PyLong_FromSize_t(encoded->view.size());
+  zq::EncodedPayload encoded;
+  if (auto status = zq::encode_temp_data_object(record.payload, encoded); !status.ok()) {
+    return core_error_to_value_error(status.error());
+  }
+  if (!encoded.present) Py_RETURN_NONE;
+  return PyLong_FromSize_t(encoded.view.size());
 }
 
 template <class Record>

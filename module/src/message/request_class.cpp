@@ -40,18 +40,22 @@ constexpr auto kDeserialize = describe("ZQRequest", "deserialize", 1, "data");
 
 std::string_view or_default(OptionalText text, std::string_view fallback) { return text ? *text : fallback; }
 
-// origin and payloadSize are checked by their parameter kinds and then forgotten.
+// origin and payloadSize are checked by their parameter kinds and then forgotten. The record is
+// filled in place in the new instance, which nothing else can reach until it is returned (the
+// class has no subclasses and takes no part in garbage collection); a failure drops it.
 PyObject* ZQRequest_new(PyTypeObject* cls, std::string_view method, PyObject* url, PyObject* payload,
                         std::optional<PyObject*> cookies, OptionalText transport, OptionalText route, OptionalText,
                         std::optional<std::int64_t>) {
-  zq::ZQRequest record;
+  PyRef instance(new_instance<ZQRequestObject>(cls));
+  if (!instance) return nullptr;
+  zq::ZQRequest& record = record_in<ZQRequestObject>(instance);
   if (cookies && !dict_to_pairs(*cookies, record.cookies)) return nullptr;
   record.method.assign(method);
   record.transport.assign(or_default(transport, zq::tables::kBaseTransport));
   record.route.assign(or_default(route, kDefaultRoute));
   if (!url_from_object(url, record.url)) return nullptr;
   if (!payload_to_slot(payload, record.payload)) return nullptr;
-  return new_instance<ZQRequestObject>(cls, std::move(record));
+  return instance.release();
 }
 
 PyObject* ZQRequest_setMethod(zq::ZQRequest& record, std::string_view method) {
@@ -83,16 +87,18 @@ PyObject* ZQRequest_setCookies(zq::ZQRequest& record, PyObject* cookies) {
 }
 
 // The record is written with `version` in place of its own, as a copy carrying it would be.
-zq::Result<zq::Bytes> ZQRequest_serialize(const zq::ZQRequest& record, std::uint8_t version) {
-  return zq::serialize_request(record, version);
+PyObject* ZQRequest_serialize(const zq::ZQRequest& record, std::uint8_t version) {
+  zq::WrittenMessage message;
+  return message_bytes(zq::write_request(record, version, true, message), message);
 }
 
-zq::Result<zq::Bytes> ZQRequest_serializeHeader(const zq::ZQRequest& record, std::uint8_t version) {
-  return zq::serialize_request_header(record, version);
+PyObject* ZQRequest_serializeHeader(const zq::ZQRequest& record, std::uint8_t version) {
+  zq::WrittenMessage message;
+  return message_bytes(zq::write_request(record, version, false, message), message);
 }
 
 PyObject* ZQRequest_deserialize(zq::ByteView data) {
-  return message_from_wire<ZQRequestObject>(zq::deserialize_request(data));
+  return message_from_wire<ZQRequestObject, &zq::deserialize_request_into>(data);
 }
 
 PyObject* ZQRequest_repr(const zq::ZQRequest& record) {

@@ -26,20 +26,24 @@ PyObject* ZQResponse_new(PyTypeObject* cls, PyObject* command, PyObject* payload
   return new_instance<ZQResponseObject>(cls, std::move(record));
 }
 
-zq::Result<zq::Bytes> ZQResponse_serialize(const zq::ZQResponse& record) { return zq::serialize_response(record); }
+PyObject* ZQResponse_serialize(const zq::ZQResponse& record) {
+  zq::WrittenMessage message;
+  return message_bytes(zq::write_response(record, true, message), message);
+}
 
-zq::Result<zq::Bytes> ZQResponse_serializeHeader(const zq::ZQResponse& record) {
-  return zq::serialize_response_header(record);
+PyObject* ZQResponse_serializeHeader(const zq::ZQResponse& record) {
+  zq::WrittenMessage message;
+  return message_bytes(zq::write_response(record, false, message), message);
 }
 
 // Always the base class, whichever class it is reached through.
 PyObject* ZQResponse_deserialize(zq::ByteView data) {
-  return message_from_wire<ZQResponseObject>(zq::deserialize_response(data));
+  return message_from_wire<ZQResponseObject, &zq::deserialize_response_into>(data);
 }
 
 PyObject* ZQResponse_command(const zq::ZQResponse& record) {
   PyTypeObject* type = CommandObjectObject::type();
-  return type ? new_instance<CommandObjectObject>(type, zq::CommandObject(record.command)) : nullptr;
+  return type ? new_instance<CommandObjectObject>(type, record.command) : nullptr;
 }
 
 constexpr char kDoc[] =

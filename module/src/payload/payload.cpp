@@ -44,11 +44,7 @@ bool copy_first_match(PyObject* obj, zq::Container& out) {
 template <class Self>
 PyObject* new_copy(const typename Self::Record& record) {
   PyTypeObject* type = Self::type();
-  return type ? new_instance<Self>(type, typename Self::Record(record)) : nullptr;
-}
-
-zq::TempDataObject stp_slot(zq::Value value) {
-  return zq::TempDataObject::decoded(zq::STPContainer{std::move(value), 0, std::nullopt});
+  return type ? new_instance<Self>(type, record) : nullptr;
 }
 
 }  // namespace
@@ -60,7 +56,7 @@ bool container_from_object(PyObject* obj, zq::Container& out) {
 
 bool payload_to_slot(PyObject* payload, zq::TempDataObject& out) {
   if (!payload) {
-    out = stp_slot(zq::Value::nil());
+    out.make_decoded();
     return true;
   }
   switch (copy_record_if<TempDataObjectObject>(payload, out)) {
@@ -71,10 +67,7 @@ bool payload_to_slot(PyObject* payload, zq::TempDataObject& out) {
     case Copied::NotThisClass:
       break;
   }
-  zq::Value value;
-  if (!object_to_value(payload, 0, value)) return false;
-  out = stp_slot(std::move(value));
-  return true;
+  return object_to_value(payload, 0, std::get<zq::STPContainer>(out.make_decoded()).payload);
 }
 
 PyObject* payload_to_object(const zq::Container& container) {

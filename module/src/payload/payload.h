@@ -17,7 +17,8 @@ bool container_from_object(PyObject* obj, zq::Container& out);
 // The `payload` argument of a request or response (nullptr when absent or None) as a slot:
 // absent gives an STP container of nil, a TempDataObject a copy of its slot as it stands (under
 // a shared borrow), anything else an STP container of the value it converts to (bytes included:
-// they become a Bin value). Returns false with the value bridge's exception set, or the borrow's.
+// they become a Bin value). Returns false with the value bridge's exception set, or the borrow's;
+// `out` is then to be discarded.
 bool payload_to_slot(PyObject* payload, zq::TempDataObject& out);
 
 // The content of a container as the payload getters return it: the value of STP and DMP, bytes

@@ -8,19 +8,46 @@
 namespace zqpy {
 namespace {
 
-// The `n` (at most 8) bytes at `p` as one word.
-std::uint64_t load_word(const std::uint8_t* p, std::size_t n) {
-  std::uint64_t word = 0;
-  std::memcpy(&word, p, n);
+// Keys are read a word at a time: words that overlap where the length is not a multiple of one,
+// so that no byte past either end is read.
+
+std::uint64_t word_at(const std::uint8_t* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, 8);
   return word;
 }
 
-// A multiplicative hash of the key's 8-byte words, folded to a slot.
+std::uint32_t half_word_at(const std::uint8_t* p) {
+  std::uint32_t word;
+  std::memcpy(&word, p, 4);
+  return word;
+}
+
+// The `n` (below 8) bytes at `p` as one word, zero-extended.
+std::uint64_t short_word(const std::uint8_t* p, std::size_t n) {
+  if (n >= 4) return half_word_at(p) | std::uint64_t{half_word_at(p + n - 4)} << (8 * (n - 4));
+  if (n == 0) return 0;
+  return p[0] | std::uint64_t{p[n / 2]} << (8 * (n / 2)) | std::uint64_t{p[n - 1]} << (8 * (n - 1));
+}
+
+// Whether the `len` (at most 24) bytes at `a` and `b` are the same.
+bool same_key(const std::uint8_t* a, const std::uint8_t* b, std::size_t len) {
+  if (len < 8) return short_word(a, len) == short_word(b, len);
+  std::uint64_t diff = (word_at(a) ^ word_at(b)) | (word_at(a + len - 8) ^ word_at(b + len - 8));
+  if (len > 16) diff |= word_at(a + 8) ^ word_at(b + 8);
+  return diff == 0;
+}
+
+// A multiplicative hash of the length and the words that cover the key, folded to a slot.
 std::size_t slot_of(const std::uint8_t* data, std::size_t len) {
   constexpr std::uint64_t kMultiplier = 0x9e3779b97f4a7c15ull;
   std::uint64_t h = len * kMultiplier;
-  for (std::size_t at = 0; at < len; at += 8) {
-    h = (h ^ load_word(data + at, len - at < 8 ? len - at : 8)) * kMultiplier;
+  if (len < 8) {
+    h = (h ^ short_word(data, len)) * kMultiplier;
+  } else {
+    h = (h ^ word_at(data)) * kMultiplier;
+    h = (h ^ word_at(data + len - 8)) * kMultiplier;
+    if (len > 16) h = (h ^ word_at(data + 8)) * kMultiplier;
   }
   return static_cast<std::size_t>(h >> 54) & (cached::kKeySlots - 1);
 }
@@ -37,7 +64,7 @@ PyObject* KeyCache::kept_text(const std::uint8_t* data, std::size_t len) {
     if (slots_ == nullptr) return nullptr;
   }
   cached::KeySlot& slot = slots_[slot_of(data, len)];
-  if (slot.text != nullptr && slot.size == len && std::memcmp(slot.bytes, data, len) == 0) {
+  if (slot.text != nullptr && slot.size == len && same_key(slot.bytes, data, len)) {
     Py_INCREF(slot.text);
     return slot.text;
   }

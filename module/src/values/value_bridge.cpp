@@ -324,7 +324,8 @@ class ObjectReader {
     }
   }
 
-  // A new dict of `count` pairs from `p` on, which moves past them.
+  // A new dict of `count` pairs from `p` on, which moves past them. Once an entry is set, its
+  // key and value are released at once (every call has returned).
   PyObject* pairs(const std::uint8_t*& p, std::uint64_t count) {
     PyRef dict(PyDict_New());
     if (!dict) return nullptr;
@@ -333,6 +334,8 @@ class ObjectReader {
       if (!key) return nullptr;
       PyRef value(item(p));
       if (!value || PyDict_SetItem(dict.get(), key.get(), value.get()) < 0) return nullptr;
+      value.reset();
+      key.reset();
     }
     return dict.release();
   }

@@ -1,6 +1,6 @@
 // Python-style repr of doubles. The shortest round-trip digits come from an exact search in
-// 128-bit integers for the doubles most query values are (2^-14 <= |x| < 2^53), and from
-// std::to_chars for all others; one writer lays the digits out as repr does.
+// 128-bit integers for the short decimals most query values are, and from std::to_chars for all
+// others; one writer lays the digits out as repr does.
 #include "url/float_repr.h"
 
 #include <bit>
@@ -15,36 +15,40 @@ namespace {
 
 __extension__ using U128 = unsigned __int128;
 
-// x = d.ddd × 10^exponent, where d.ddd are the decimal digits of `digits` (no trailing zeros).
-struct Decimal {
-  std::uint64_t digits = 0;
+// Room for the digits of either source: to_chars' scientific form of a double takes at most 24
+// bytes, the search's digits at most 20.
+constexpr std::size_t kDigitsRoom = 32;
+
+// The shortest digits, written out without trailing zeros, and the decimal exponent of the
+// first: x = d.ddd × 10^exponent.
+struct Digits {
+  int count = 0;
   int exponent = 0;
 };
 
-// The exact search covers normal doubles M·2^-shift with 0 <= shift <= 66, which are the
-// values 2^-14 <= x < 2^53. Their shortest digits need at most 21 digits after the point.
+// The exact search covers normal doubles M·2^-shift with 0 <= shift <= 66 (the values
+// 2^-14 <= x < 2^53) whose shortest digits end within a few places after the point, as most
+// query values do. Longer digits are left to std::to_chars, which is faster for them.
 constexpr int kSearchMaxShift = 66;
-constexpr int kSearchMaxFractionDigits = 21;
+constexpr int kSearchMaxFractionDigits = 4;
 
-// The decimal whose digits are `scaled`·10^-fraction_digits, without trailing zeros.
-Decimal decimal_of(std::uint64_t scaled, int fraction_digits) {
-  while (scaled % 10 == 0) {
-    scaled /= 10;
-    --fraction_digits;
-  }
-  int count = 1;
-  for (std::uint64_t rest = scaled; rest >= 10; rest /= 10) ++count;
-  return {scaled, count - 1 - fraction_digits};
+// Writes the digits of `scaled`·10^-fraction_digits at `out`.
+Digits write_digits(std::uint64_t scaled, int fraction_digits, char* out) {
+  const auto count = static_cast<int>(std::to_chars(out, out + kDigitsRoom, scaled).ptr - out);
+  Digits digits{count, count - 1 - fraction_digits};
+  while (digits.count > 1 && out[digits.count - 1] == '0') --digits.count;
+  return digits;
 }
 
-// The shortest digits of x = mantissa·2^-shift (mantissa with its leading bit, 53 bits): the
-// fewest digits k after the point for which a multiple of 10^-k lies in the interval of values
-// that read back as x, and of the two multiples around x the one in it that is closer to x
-// (the even one on a tie). The interval reaches halfway to the neighbouring doubles, the ends
-// included when the mantissa is even; below a power of two the neighbour is twice as close.
-// Everything is scaled by 10^k·2^(shift+2), which keeps it integral and below 2^128:
-// x becomes 4·mantissa·10^k and the half-gaps 2·10^k (10^k below a power of two).
-std::optional<Decimal> search_shortest(std::uint64_t mantissa, int shift) {
+// The shortest digits of x = mantissa·2^-shift (mantissa with its leading bit, 53 bits) when
+// they end within kSearchMaxFractionDigits after the point: the fewest digits k after the point
+// for which a multiple of 10^-k lies in the interval of values that read back as x, and of the
+// two multiples around x the one in it that is closer to x (the even one on a tie). The
+// interval reaches halfway to the neighbouring doubles, the ends included when the mantissa is
+// even; below a power of two the neighbour is twice as close. Everything is scaled by
+// 10^k·2^(shift+2), which keeps it integral and below 2^128: x becomes 4·mantissa·10^k and the
+// half-gaps 2·10^k (10^k below a power of two).
+std::optional<Digits> search_shortest(std::uint64_t mantissa, int shift, char* out) {
   const bool ends_included = (mantissa & 1) == 0;
   const bool closer_below = mantissa == std::uint64_t{1} << 52;
   const U128 one = U128{1} << shift;
@@ -61,38 +65,39 @@ std::optional<Decimal> search_shortest(std::uint64_t mantissa, int shift) {
     const bool above_reads_back = to_above < gap_above || (to_above == gap_above && ends_included);
     if (below_reads_back && above_reads_back) {
       const bool take_below = to_below != to_above ? to_below < to_above : (below & 1) == 0;
-      return decimal_of(take_below ? below : below + 1, k);
+      return write_digits(take_below ? below : below + 1, k, out);
     }
-    if (below_reads_back) return decimal_of(below, k);
-    if (above_reads_back) return decimal_of(below + 1, k);
+    if (below_reads_back) return write_digits(below, k, out);
+    if (above_reads_back) return write_digits(below + 1, k, out);
   }
   return std::nullopt;
 }
 
 // The shortest digits of a finite positive x from std::to_chars' scientific form,
-// d[.ddd]e(+|-)XX.
-Decimal to_chars_shortest(double x) {
-  char buffer[32];
-  const std::to_chars_result written =
-      std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::scientific);
-  const std::string_view scientific(buffer, static_cast<std::size_t>(written.ptr - buffer));
-  const std::size_t marker = scientific.find('e');
-  const std::string digits = remove_dots(scientific.substr(0, marker));
-  Decimal decimal;
-  std::from_chars(digits.data(), digits.data() + digits.size(), decimal.digits);
-  std::from_chars(scientific.data() + marker + 2, scientific.data() + scientific.size(), decimal.exponent);
-  if (scientific[marker + 1] == '-') decimal.exponent = -decimal.exponent;
-  return decimal;
+// d[.ddd]e(+|-)XX, written at `out` with the point taken out.
+Digits to_chars_shortest(double x, char* out) {
+  const char* end = std::to_chars(out, out + kDigitsRoom, x, std::chars_format::scientific).ptr;
+  // The exponent has two or three digits.
+  const char* marker = end - 4;
+  if (*marker != 'e') --marker;
+  int exponent = 0;
+  for (const char* at = marker + 2; at != end; ++at) exponent = exponent * 10 + (*at - '0');
+  Digits digits{static_cast<int>(marker - out), marker[1] == '-' ? -exponent : exponent};
+  if (digits.count > 1) {
+    std::memmove(out + 1, out + 2, static_cast<std::size_t>(digits.count - 2));
+    --digits.count;
+  }
+  return digits;
 }
 
-Decimal shortest(double magnitude) {
+Digits shortest(double magnitude, char* out) {
   const auto bits = std::bit_cast<std::uint64_t>(magnitude);
   const int shift = 1075 - static_cast<int>(bits >> 52);
   if (shift >= 0 && shift <= kSearchMaxShift) {
     const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
-    if (auto found = search_shortest(mantissa, shift)) return *found;
+    if (const auto found = search_shortest(mantissa, shift, out)) return *found;
   }
-  return to_chars_shortest(magnitude);
+  return to_chars_shortest(magnitude, out);
 }
 
 char* put(char* out, std::string_view text) {
@@ -122,12 +127,9 @@ char* write_float_repr(double x, char* out) {
   if (std::signbit(x)) *out++ = '-';
   if (x == 0) return put(out, "0.0");
 
-  const Decimal decimal = shortest(std::fabs(x));
-  char digit_buffer[20];
-  const char* digits_end = std::to_chars(digit_buffer, digit_buffer + sizeof digit_buffer, decimal.digits).ptr;
-  const std::string_view digits(digit_buffer, static_cast<std::size_t>(digits_end - digit_buffer));
-  const int count = static_cast<int>(digits.size());
-  const int exponent = decimal.exponent;
+  char digit_buffer[kDigitsRoom];
+  const auto [count, exponent] = shortest(std::fabs(x), digit_buffer);
+  const std::string_view digits(digit_buffer, static_cast<std::size_t>(count));
 
   if (exponent < -4 || exponent > 15) {
     // d[.ddd]e(+|-)XX: a sign always and at least two exponent digits.

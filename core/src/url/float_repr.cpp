@@ -74,7 +74,7 @@ std::optional<Digits> search_shortest(std::uint64_t mantissa, int shift, char* o
 }
 
 // The shortest digits of a finite positive x from std::to_chars' scientific form,
-// d[.ddd]e(+|-)XX, written at `out` with the point taken out.
+// d[.ddd]e(+|-)XX, written at `out` without the point.
 Digits to_chars_shortest(double x, char* out) {
   const char* end = std::to_chars(out, out + kDigitsRoom, x, std::chars_format::scientific).ptr;
   // The exponent has two or three digits.
@@ -82,12 +82,9 @@ Digits to_chars_shortest(double x, char* out) {
   if (*marker != 'e') --marker;
   int exponent = 0;
   for (const char* at = marker + 2; at != end; ++at) exponent = exponent * 10 + (*at - '0');
-  Digits digits{static_cast<int>(marker - out), marker[1] == '-' ? -exponent : exponent};
-  if (digits.count > 1) {
-    std::memmove(out + 1, out + 2, static_cast<std::size_t>(digits.count - 2));
-    --digits.count;
-  }
-  return digits;
+  if (marker[1] == '-') exponent = -exponent;
+  const char* digits_end = remove_dots(std::string_view(out, static_cast<std::size_t>(marker - out)), out);
+  return {static_cast<int>(digits_end - out), exponent};
 }
 
 Digits shortest(double magnitude, char* out) {
@@ -112,12 +109,18 @@ char* put_zeros(char* out, int count) {
 
 }  // namespace
 
-std::string remove_dots(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
+char* remove_dots(std::string_view text, char* out) {
+  // Every byte is stored and the cursor moves past all but a ".": no branch per byte.
   for (char c : text) {
-    if (c != '.') out += c;
+    *out = c;
+    out += c != '.';
   }
+  return out;
+}
+
+std::string remove_dots(std::string_view text) {
+  std::string out(text.size(), '\0');
+  out.resize(static_cast<std::size_t>(remove_dots(text, out.data()) - out.data()));
   return out;
 }
 

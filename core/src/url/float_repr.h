@@ -21,4 +21,8 @@ char* write_float_repr(double x, char* out);
 // `text` without its "." characters.
 std::string remove_dots(std::string_view text);
 
+// Writes remove_dots(text) at `out`, which has room for text.size() bytes and may be where `text`
+// itself starts, and returns the end.
+char* remove_dots(std::string_view text, char* out);
+
 }  // namespace zq

@@ -113,7 +113,8 @@ double from_bits(std::uint64_t bits) { return std::bit_cast<double>(bits); }
 
 // The doubles where the exact search of the shortest digits begins and ends (2^-14 and 2^53),
 // powers of two (whose lower neighbour is closer) and of ten, each with its neighbours; then
-// random doubles of every exponent, of the searched exponents, and of few decimal digits.
+// random doubles of every exponent and of the searched exponents, decimals of up to five places
+// at every magnitude the search covers (it stops after four), and decimals of few digits.
 std::vector<double> repr_inputs() {
   std::vector<double> out;
   const auto with_neighbours = [&out](double x) {
@@ -134,6 +135,12 @@ std::vector<double> repr_inputs() {
   for (int i = 0; i < 200000; ++i) {
     const std::uint64_t biased = 1000 + rng() % 86;  // the searched exponents and a few beyond
     out.push_back(from_bits(biased << 52 | (rng() >> 12)));
+  }
+  for (int i = 0; i < 200000; ++i) {
+    const double scale = std::pow(10.0, static_cast<double>(rng() % 6));
+    const std::uint64_t whole = rng() >> (11 + rng() % 53);
+    const double fraction = static_cast<double>(rng() % static_cast<std::uint64_t>(scale)) / scale;
+    out.push_back(static_cast<double>(whole) + fraction);
   }
   for (int i = 0; i < 200000; ++i) {
     const int digits = 1 + static_cast<int>(rng() % 17);

@@ -45,7 +45,10 @@ Digits write_digits(std::uint64_t scaled, int fraction_digits, char* out) {
 // for which a multiple of 10^-k lies in the interval of values that read back as x, and of the
 // two multiples around x the one in it that is closer to x (the even one on a tie). The
 // interval reaches halfway to the neighbouring doubles, the ends included when the mantissa is
-// even; below a power of two the neighbour is twice as close. Everything is scaled by
+// even; below a power of two the neighbour is twice as close. (An end of the interval needs
+// more digits after the point than x itself, so within four digits x is found first or neither
+// is reached: the ends decide nothing here, and are kept so that the search is exact without
+// that argument.) Everything is scaled by
 // 10^k·2^(shift+2), which keeps it integral and below 2^128: x becomes 4·mantissa·10^k and the
 // half-gaps 2·10^k (10^k below a power of two).
 std::optional<Digits> search_shortest(std::uint64_t mantissa, int shift, char* out) {

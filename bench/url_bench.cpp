@@ -4,7 +4,8 @@
 // its result:
 //   UrlParse       parse_url into a new record;
 //   UrlParseInto   parse_url_into a reused record, as a setter does;
-//   UrlFormat      display_url of a parsed record.
+//   UrlFormat      display_url of a parsed record, into a new std::string;
+//   UrlPrinted     the same text into a PrintedUrl, as a caller that copies it on prints it.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -96,6 +97,14 @@ void BM_UrlFormat(benchmark::State& state, const Row& row) {
   });
 }
 
+void BM_UrlPrinted(benchmark::State& state, const Row& row) {
+  const zq::Url url = *zq::parse_url(row.text);
+  run(state, row, [&] {
+    const zq::PrintedUrl text(url);
+    benchmark::DoNotOptimize(text.data());
+  });
+}
+
 const bool kRegistered = [] {
   for (const Row& row : kRows) {
     const std::string suffix = std::string("/") + row.name;
@@ -103,6 +112,7 @@ const bool kRegistered = [] {
     benchmark::RegisterBenchmark(("BM_UrlParse" + suffix).c_str(), BM_UrlParse, row);
     benchmark::RegisterBenchmark(("BM_UrlParseInto" + suffix).c_str(), BM_UrlParseInto, row);
     benchmark::RegisterBenchmark(("BM_UrlFormat" + suffix).c_str(), BM_UrlFormat, row);
+    benchmark::RegisterBenchmark(("BM_UrlPrinted" + suffix).c_str(), BM_UrlPrinted, row);
   }
   return true;
 }();

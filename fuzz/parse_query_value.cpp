@@ -1,5 +1,5 @@
-// Fuzzes the query value reader: each result must fit the text it came from, integers must agree
-// with std::from_chars, and typed values must read back from their printed form.
+// Fuzzes the query value reader: each result must fit the text it came from, integers and floats
+// must agree with std::from_chars, and typed values must read back from their printed form.
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "../core/tests/float_reference.h"
 #include "fuzz_check.h"
 #include "url/float_repr.h"
 #include "url/query_value.h"
@@ -73,6 +74,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case QueryValue::Kind::Float: {
       const double x = value.as_float();
       ZQ_FUZZ_CHECK(!std::isnan(x));
+      // Within the range of doubles the number is what from_chars reads (beyond it, infinity or
+      // zero).
+      if (const auto expected = zq::reference::read_float(trimmed)) {
+        ZQ_FUZZ_CHECK(std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(*expected));
+      }
       if (std::isfinite(x)) {
         const QueryValue again = zq::parse_query_value(zq::format_float_repr(x));
         ZQ_FUZZ_CHECK(again.kind() == QueryValue::Kind::Float);

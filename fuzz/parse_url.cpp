@@ -1,12 +1,14 @@
 // Fuzzes the URL parser and printer. A fresh parse and an in-place parse into a full record must
-// agree, a failure must leave a live record as documented, and a parsed record must print to a
-// text that reads back as the same record wherever the text form can carry it.
+// agree, a failure must leave a live record as documented, a parsed record must print as the
+// reference printer prints it, under every mask, and to a text that reads back as the same
+// record wherever the text form can carry it.
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "../core/tests/url_printer_reference.h"
 #include "fuzz_check.h"
 #include "url/query_value.h"
 #include "url/url.h"
@@ -121,6 +123,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ZQ_FUZZ_CHECK(!url.scheme.empty());
 
   const std::string printed = display_url(url);
+  ZQ_FUZZ_CHECK(printed == reference::format_url(url, UrlParts::All));
+  ZQ_FUZZ_CHECK(printed.size() <= url_text_bound(url));
+  const auto mask = static_cast<UrlParts>(size % 0x80);
+  ZQ_FUZZ_CHECK(PrintedUrl(url, mask).view() == reference::format_url(url, mask));
   if (!text_form_carries(url)) return 0;
   const auto again = parse_url(printed);
   ZQ_FUZZ_CHECK(again.ok());

@@ -60,6 +60,10 @@ TEST(UrlParserTest, ProtocolChains) {
       {"a~~b~c://h", {.transport = "a", .scheme = "b~c", .hostname = "h"}},
       {"a~b~~c://h", {.transport = "a~b", .scheme = "c", .hostname = "h"}},
       {"a~~b~~c://h", {.transport = "a", .scheme = "b~~c", .hostname = "h"}},
+      // The first "~~" decides, also after more single "~" than a chain may have.
+      {"a~b~c~d~~e://h", {.transport = "a~b~c~d", .scheme = "e", .hostname = "h"}},
+      {"a~~~b://h", {.transport = "a", .scheme = "~b", .hostname = "h"}},
+      {"~~~://h", {.transport = "", .scheme = "~", .hostname = "h"}},
       {"r~s://h", {.route = "r", .scheme = "s", .hostname = "h"}},
       // Empty pieces are present and empty; only an empty scheme is replaced.
       {"~s://h", {.route = "", .scheme = "s", .hostname = "h"}},

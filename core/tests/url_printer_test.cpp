@@ -1,12 +1,16 @@
 // Printing URL records: the protocol chain forms, host brackets and ports, typed query values,
-// masks selecting components, and texts that read back unchanged.
+// masks selecting components, texts that read back unchanged, and random records printed as
+// the reference printer prints them.
 #include "url/url_printer.h"
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <limits>
+#include <random>
 #include <string>
 
+#include "url_printer_reference.h"
 #include "url_test_util.h"
 
 namespace zq {
@@ -121,6 +125,88 @@ TEST(UrlPrinterTest, ParsedTextsPrintBack) {
     const auto url = parse_url(c.text);
     ASSERT_TRUE(url.ok()) << c.text;
     EXPECT_EQ(display_url(*url), c.printed) << c.text;
+  }
+}
+
+// Records with every field absent, empty or filled with URL delimiters and multi-byte text,
+// lengths on both sides of the short-copy sizes and of the inline buffer, and query values of
+// every kind with their longest texts.
+class RandomRecord {
+ public:
+  explicit RandomRecord(std::uint64_t seed) : rng_(seed) {}
+
+  Url next() {
+    Url url;
+    url.transport = optional_text();
+    url.route = optional_text();
+    url.scheme = text();
+    url.hostname = optional_text();
+    if (chance(2)) url.port = integer<std::uint64_t>();
+    url.isIp = chance(2);
+    url.path = text();
+    const std::size_t count = below(7);
+    for (std::size_t i = 0; i < count; ++i) url.params.push_back({text(), value()});
+    url.fragment = optional_text();
+    return url;
+  }
+
+  std::uint64_t below(std::uint64_t n) { return rng_() % n; }
+
+ private:
+  bool chance(int one_in) { return below(static_cast<std::uint64_t>(one_in)) == 0; }
+
+  std::string text() {
+    static constexpr std::string_view kPieces[] = {"a", "Z", "0", "~", "~~", "[", "]", ":", "/", "?",
+                                                   "&", "=", "#", " ", "\xc3\xa9", "\xe2\x82\xac"};
+    const std::size_t length = chance(20) ? 240 + below(40) : below(24);
+    std::string out;
+    while (out.size() < length) out += kPieces[below(std::size(kPieces))];
+    return out;
+  }
+
+  std::optional<std::string> optional_text() {
+    if (chance(3)) return std::nullopt;
+    if (chance(4)) return std::string();
+    return text();
+  }
+
+  template <class Integer>
+  Integer integer() {
+    if (chance(3)) return chance(2) ? std::numeric_limits<Integer>::min() : std::numeric_limits<Integer>::max();
+    return static_cast<Integer>(rng_() >> below(64));
+  }
+
+  QueryValue value() {
+    switch (below(6)) {
+      case 0:
+        return QueryValue::none();
+      case 1:
+        return QueryValue::boolean(chance(2));
+      case 2:
+        return QueryValue::integer(integer<std::int64_t>());
+      case 3:
+        return QueryValue::floating(chance(4) ? -2.2250738585072014e-308 : std::bit_cast<double>(rng_()));
+      case 4:
+        return QueryValue::str(text());
+      default:
+        return QueryValue::literal(text());
+    }
+  }
+
+  std::mt19937_64 rng_;
+};
+
+TEST(UrlPrinterTest, RandomRecordsPrintAsTheReferenceDoes) {
+  RandomRecord records(20240611);
+  for (int i = 0; i < 20000; ++i) {
+    const Url url = records.next();
+    const auto mask = static_cast<UrlParts>(i == 0 ? 0x7F : records.below(0x80));
+    const std::string expected = reference::format_url(url, mask);
+    const PrintedUrl printed(url, mask);
+    ASSERT_EQ(printed.view(), expected) << testing::PrintToString(url) << " mask " << static_cast<int>(mask);
+    ASSERT_EQ(format_url(url, mask), expected);
+    ASSERT_EQ(display_url(url), reference::format_url(url, UrlParts::All));
+    ASSERT_LE(reference::format_url(url, UrlParts::All).size(), url_text_bound(url));
   }
 }
 

@@ -13,13 +13,14 @@ constexpr std::string_view kIpv4Loopback = "127.0.0.1";
 constexpr std::string_view kIpv6Loopback = "::1";
 constexpr std::string_view kMappedPrefix = "::ffff:";
 
-// Appends the IPv6 form of `ip`.
+// Appends the IPv6 form of `ip`, growing `out` at most once.
 void append_ipv6(std::string& out, std::string_view ip) {
   if (ip.find(':') != std::string_view::npos) {
     out += ip;
   } else if (ip == kIpv4Loopback) {
     out += kIpv6Loopback;
   } else {
+    out.reserve(out.size() + kMappedPrefix.size() + ip.size());
     out += kMappedPrefix;
     out += ip;
   }
@@ -29,9 +30,13 @@ void append_ipv6(std::string& out, std::string_view ip) {
 
 std::string ip_to_ipv6(std::string_view ip) {
   std::string out;
-  out.reserve(kMappedPrefix.size() + ip.size());
-  append_ipv6(out, ip);
+  assign_ip_to_ipv6(out, ip);
   return out;
+}
+
+void assign_ip_to_ipv6(std::string& out, std::string_view ip) {
+  out.clear();
+  append_ipv6(out, ip);
 }
 
 std::string ip_and_port_to_ipv6_with_port(std::string_view ip, std::uint64_t port) {

@@ -2,7 +2,9 @@
 // tried in that order on the trimmed text.
 #include "url/query_value.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <limits>
 #include <optional>
 #include <system_error>
@@ -139,8 +141,17 @@ bool is_beyond_largest(std::string_view number) {
   return int_digits - index - 1 + exponent > 0;
 }
 
+// Powers of ten that are exact doubles (5^22 < 2^53).
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr int kExactPowerMax = 22;
+
 // Float literal: digits with at most one ".", an optional exponent and single underscores after
 // digits; correctly rounded, with infinity and zero past the ends of the range.
+// The scan that checks the grammar also collects the digits. When they form an integer of at
+// most 2^53 and the power of ten is at most 10^22, both are exact doubles and one
+// multiplication or division rounds correctly; every other number goes to std::from_chars.
 std::optional<double> parse_float(std::string_view trimmed) {
   std::string_view body = trimmed;
   bool negative = false;
@@ -156,8 +167,28 @@ std::optional<double> parse_float(std::string_view trimmed) {
   bool has_dot = false;
   bool has_marker = false;
   bool has_underscore = false;
+  // The mantissa's digits from the first non-zero one, while 19 of them fit (a 20th marks it
+  // too long); the digits after the point and the exponent, both saturated far beyond any power
+  // of ten that can be exact.
+  constexpr int kMantissaDigitsMax = 19;
+  constexpr int kSaturation = 100000;
+  std::uint64_t mantissa = 0;
+  int mantissa_digits = 0;
+  int fraction_digits = 0;
+  int exponent = 0;
+  bool exponent_negative = false;
   for (char c : body) {
     if (is_digit(c)) {
+      const int digit = c - '0';
+      if (has_marker) {
+        exponent = std::min(exponent * 10 + digit, kSaturation);
+      } else {
+        if ((mantissa != 0 || digit != 0) && mantissa_digits <= kMantissaDigitsMax) {
+          if (mantissa_digits < kMantissaDigitsMax) mantissa = mantissa * 10 + static_cast<unsigned>(digit);
+          ++mantissa_digits;
+        }
+        if (has_dot) fraction_digits = std::min(fraction_digits + 1, kSaturation);
+      }
       any_digit = true;
       last = Last::Digit;
     } else if (c == '_') {
@@ -178,6 +209,7 @@ std::optional<double> parse_float(std::string_view trimmed) {
       last = Last::Marker;
     } else if (c == '+' || c == '-') {
       if (last != Last::Marker) return std::nullopt;
+      exponent_negative = c == '-';
       last = Last::ExponentSign;
     } else {
       return std::nullopt;
@@ -185,6 +217,14 @@ std::optional<double> parse_float(std::string_view trimmed) {
   }
   if (last == Last::Underscore || !any_digit) return std::nullopt;
   if (has_marker ? last != Last::Digit : !has_dot) return std::nullopt;
+
+  const int scale = (exponent_negative ? -exponent : exponent) - fraction_digits;
+  if (mantissa_digits <= kMantissaDigitsMax && mantissa <= std::uint64_t{1} << 53 &&
+      scale >= -kExactPowerMax && scale <= kExactPowerMax) {
+    const auto exact = static_cast<double>(mantissa);
+    const double value = scale < 0 ? exact / kExactPowersOfTen[-scale] : exact * kExactPowersOfTen[scale];
+    return negative ? -value : value;
+  }
 
   std::string without_underscores;
   std::string_view number = body;
@@ -237,10 +277,13 @@ QueryValue parse_query_value(std::string_view text) {
   if (trimmed == "True") return QueryValue::boolean(true);
   if (trimmed == "False") return QueryValue::boolean(false);
 
-  if (auto integer = parse_integer(trimmed)) return *std::move(integer);
-  if (auto number = parse_float(trimmed)) return QueryValue::floating(*number);
-
+  // Integers and floats start with a sign, a digit or (floats) a point.
   const char first = trimmed.front();
+  if (is_digit(first) || first == '+' || first == '-' || first == '.') {
+    if (auto integer = parse_integer(trimmed)) return *std::move(integer);
+    if (auto number = parse_float(trimmed)) return QueryValue::floating(*number);
+  }
+
   if (first == '\'' || first == '"') {
     if (auto inner = unquote(trimmed)) return QueryValue::str(std::string(*inner));
     return QueryValue::str(std::string(text));

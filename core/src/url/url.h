@@ -70,6 +70,11 @@ Result<void, UrlError> parse_url_into(Url& url, std::string_view text);
 // starting with "[", written without brackets) as that IP host.
 Result<Url, UrlError> parse_message_url(std::string_view text);
 
+// parse_message_url into a record that holds the defaults of new_url(), such as the URL of a
+// request being read: the same result without moving the record out of a Result. After a
+// failure the record holds a partial parse, to be discarded.
+Result<void, UrlError> parse_message_url_into(Url& url, std::string_view text);
+
 // "Invalid URL: {}", "Invalid protocol chain: {}", "Missing hostname in URL: {}" or
 // "Invalid hostname: {}" with the error's text.
 std::string display_url_error(const UrlError& error);

@@ -1,6 +1,5 @@
 // Parsing URL text into a record: protocol chain, fragment, query, path, host and port, then the
 // typed parameters. Each component is written as soon as it is read.
-#include <algorithm>
 #include <optional>
 #include <unordered_map>
 
@@ -26,27 +25,38 @@ void assign(std::optional<std::string>& field, std::optional<std::string_view> t
   }
 }
 
-// Splits the text before "://" into transport, route and scheme, or fails with the chain.
+// Splits the text before "://" into transport, route and scheme, or fails with the chain. One
+// look at each byte finds the first "~~" and the positions of the single "~".
 Result<void, UrlError> read_protocol_chain(Url& url, std::string_view chain) {
+  std::size_t pair = npos;
+  std::size_t tildes[2] = {};
+  std::size_t tilde_count = 0;
+  for (std::size_t i = 0; i < chain.size(); ++i) {
+    if (chain[i] != '~') continue;
+    if (i + 1 < chain.size() && chain[i + 1] == '~') {
+      pair = i;
+      break;
+    }
+    if (tilde_count < 2) tildes[tilde_count] = i;
+    ++tilde_count;
+  }
+
   std::optional<std::string_view> transport;
   std::optional<std::string_view> route;
   std::string_view scheme = chain;
-  if (const std::size_t pair = chain.find("~~"); pair != npos) {
+  if (pair != npos) {
     // The scheme after "~~" may itself hold "~".
     transport = chain.substr(0, pair);
     scheme = chain.substr(pair + 2);
-  } else if (const std::size_t first = chain.find('~'); first != npos) {
-    const std::size_t second = chain.find('~', first + 1);
-    if (second == npos) {
-      route = chain.substr(0, first);
-      scheme = chain.substr(first + 1);
-    } else if (chain.find('~', second + 1) == npos) {
-      transport = chain.substr(0, first);
-      route = chain.substr(first + 1, second - first - 1);
-      scheme = chain.substr(second + 1);
-    } else {
-      return UrlError{UrlErrorKind::InvalidProtocolChain, std::string(chain)};
-    }
+  } else if (tilde_count == 1) {
+    route = chain.substr(0, tildes[0]);
+    scheme = chain.substr(tildes[0] + 1);
+  } else if (tilde_count == 2) {
+    transport = chain.substr(0, tildes[0]);
+    route = chain.substr(tildes[0] + 1, tildes[1] - tildes[0] - 1);
+    scheme = chain.substr(tildes[1] + 1);
+  } else if (tilde_count > 2) {
+    return UrlError{UrlErrorKind::InvalidProtocolChain, std::string(chain)};
   }
   assign(url.transport, transport);
   assign(url.route, route);
@@ -111,7 +121,8 @@ Result<void, UrlError> read_host(Url& url, std::string_view host, bool printed) 
   // A bracketed host, and every host given with a port, is stored in IPv6 form. A plain name
   // never holds ":", so with a port it is always mapped.
   if (bracketed || port) {
-    url.hostname = ip_to_ipv6(name);
+    if (!url.hostname) url.hostname.emplace();
+    assign_ip_to_ipv6(*url.hostname, name);
   } else {
     assign(url.hostname, name);
   }
@@ -129,8 +140,8 @@ void read_params(std::vector<QueryParam>& params, std::string_view query) {
   params.clear();
   if (query.empty()) return;
 
-  const std::size_t pieces =
-      static_cast<std::size_t>(std::count(query.begin(), query.end(), '&')) + 1;
+  std::size_t pieces = 1;
+  for (std::size_t at = query.find('&'); at != npos; at = query.find('&', at + 1)) ++pieces;
   const bool indexed = pieces > kLinearLookupPieces;
   // Key text in `query` -> position. The keys are input, so the hash is keyed; its random keys
   // are drawn when the index is made, which is only when it is used.
@@ -151,26 +162,25 @@ void read_params(std::vector<QueryParam>& params, std::string_view query) {
 
     const std::size_t equals = piece.find('=');
     const std::string_view key = piece.substr(0, equals);
-    QueryValue value =
-        equals == npos ? QueryValue::none() : parse_query_value(piece.substr(equals + 1));
 
-    QueryParam* existing = nullptr;
+    QueryParam* param = nullptr;
     if (indexed) {
       const auto [slot, inserted] = index->try_emplace(key, params.size());
-      if (!inserted) existing = &params[slot->second];
+      if (!inserted) param = &params[slot->second];
     } else {
-      for (QueryParam& param : params) {
-        if (param.key == key) {
-          existing = &param;
+      for (QueryParam& existing : params) {
+        if (existing.key == key) {
+          param = &existing;
           break;
         }
       }
     }
-    if (existing) {
-      existing->value = std::move(value);
-    } else {
-      params.push_back(QueryParam{std::string(key), std::move(value)});
+    if (!param) {
+      param = &params.emplace_back();
+      param->key.assign(key);
     }
+    // The value is read straight into its pair.
+    param->value = equals == npos ? QueryValue::none() : parse_query_value(piece.substr(equals + 1));
   }
 }
 
@@ -242,8 +252,12 @@ Result<void, UrlError> parse_url_into(Url& url, std::string_view text) { return 
 
 Result<Url, UrlError> parse_message_url(std::string_view text) {
   Url url = new_url();
-  ZQ_RETURN_IF_ERROR(parse_into(url, text, Rules::Printed));
+  ZQ_RETURN_IF_ERROR(parse_message_url_into(url, text));
   return url;
+}
+
+Result<void, UrlError> parse_message_url_into(Url& url, std::string_view text) {
+  return parse_into(url, text, Rules::Printed);
 }
 
 Result<Url, UrlError> parse_url(std::string_view text) {

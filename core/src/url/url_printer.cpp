@@ -1,13 +1,17 @@
 // The text form of a URL record: protocol chain, bracketed host and port, path, typed query
-// values and fragment.
+// values and fragment, written in one pass into storage sized beforehand.
 #include "url/url_printer.h"
 
 #include <charconv>
+#include <cstring>
 
 #include "url/float_repr.h"
 
 namespace zq {
 namespace {
+
+// Room for an integer in decimal: "-9223372036854775808" and 2^64-1 take 20 bytes.
+constexpr std::size_t kDecimalMax = 20;
 
 bool has(UrlParts mask, UrlParts part) {
   return (static_cast<std::uint8_t>(mask) & static_cast<std::uint8_t>(part)) != 0;
@@ -16,119 +20,165 @@ bool has(UrlParts mask, UrlParts part) {
 // An empty transport or route is written like an absent one.
 bool is_set(const std::optional<std::string>& text) { return text && !text->empty(); }
 
-template <class Integer>
-void append_decimal(std::string& out, Integer value) {
-  char digits[24];
-  const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, value);
-  out.append(digits, written.ptr);
-}
+// Writes forward into storage that url_text_bound sized, so nothing checks for room.
+class Cursor {
+ public:
+  explicit Cursor(char* at) : at_(at) {}
 
-void append_protocol_chain(std::string& out, const Url& url) {
+  void put(char c) { *at_++ = c; }
+  // The components of a URL are mostly short: up to 16 bytes are copied as two overlapping
+  // words (or halves, or single bytes), without a call to memcpy.
+  void put(std::string_view text) {
+    const char* from = text.data();
+    const std::size_t size = text.size();
+    if (size > 16) {
+      std::memcpy(at_, from, size);
+    } else if (size >= 8) {
+      std::memcpy(at_, from, 8);
+      std::memcpy(at_ + size - 8, from + size - 8, 8);
+    } else if (size >= 4) {
+      std::memcpy(at_, from, 4);
+      std::memcpy(at_ + size - 4, from + size - 4, 4);
+    } else if (size > 0) {
+      at_[0] = from[0];
+      at_[size / 2] = from[size / 2];
+      at_[size - 1] = from[size - 1];
+    }
+    at_ += size;
+  }
+  template <class Integer>
+  void put_decimal(Integer value) {
+    at_ = std::to_chars(at_, at_ + kDecimalMax, value).ptr;
+  }
+  void put_float(double value) { at_ = write_float_repr(value, at_); }
+
+  char* at() const { return at_; }
+  void rewind(char* to) { at_ = to; }
+
+ private:
+  char* at_;
+};
+
+void write_protocol_chain(Cursor& out, const Url& url) {
   const bool transport = is_set(url.transport);
   const bool route = is_set(url.route);
   if (transport) {
-    out += *url.transport;
-    out += route ? "~" : "~~";
+    out.put(*url.transport);
+    out.put(route ? std::string_view("~") : std::string_view("~~"));
   }
   if (route) {
-    out += *url.route;
-    out += '~';
+    out.put(*url.route);
+    out.put('~');
   }
   if (transport || route) {
-    out += url.scheme;
+    out.put(url.scheme);
   } else {
-    out += url.scheme.empty() ? std::string_view("zq") : std::string_view(url.scheme);
+    out.put(url.scheme.empty() ? std::string_view("zq") : std::string_view(url.scheme));
   }
-  out += "://";
+  out.put("://");
 }
 
 // "[host]:port" with a port, else the host; an IP host without a port in brackets.
-void append_host(std::string& out, const Url& url) {
+void write_host(Cursor& out, const Url& url) {
   const std::string& hostname = *url.hostname;
   if (url.port) {
-    out += '[';
-    out += hostname;
-    out += "]:";
-    append_decimal(out, *url.port);
+    out.put('[');
+    out.put(hostname);
+    out.put("]:");
+    out.put_decimal(*url.port);
   } else if (hostname.empty()) {
     return;
   } else if (url.isIp && hostname[0] != '[') {
-    out += '[';
-    out += hostname;
-    out += ']';
+    out.put('[');
+    out.put(hostname);
+    out.put(']');
   } else {
-    out += hostname;
+    out.put(hostname);
   }
 }
 
-void append_param(std::string& out, const QueryParam& param) {
-  out += param.key;
+void write_param(Cursor& out, const QueryParam& param) {
+  out.put(param.key);
   const QueryValue& value = param.value;
   switch (value.kind()) {
     case QueryValue::Kind::None:
       return;
     case QueryValue::Kind::Bool:
-      out += value.as_bool() ? "=True" : "=False";
+      out.put(value.as_bool() ? std::string_view("=True") : std::string_view("=False"));
       return;
     case QueryValue::Kind::Int:
-      out += '=';
-      append_decimal(out, value.as_int());
+      out.put('=');
+      out.put_decimal(value.as_int());
       return;
     case QueryValue::Kind::Float:
-      out += '=';
-      out += format_float_repr(value.as_float());
+      out.put('=');
+      out.put_float(value.as_float());
       return;
     case QueryValue::Kind::Str:
     case QueryValue::Kind::Literal:
-      out += '=';
-      out += value.text();
+      out.put('=');
+      out.put(value.text());
       return;
   }
 }
 
-void append_query(std::string& out, const std::vector<QueryParam>& params) {
-  const std::size_t start = out.size();
-  out += '?';
+void write_query(Cursor& out, const std::vector<QueryParam>& params) {
+  char* const start = out.at();
+  out.put('?');
   for (std::size_t i = 0; i < params.size(); ++i) {
-    if (i != 0) out += '&';
-    append_param(out, params[i]);
+    if (i != 0) out.put('&');
+    write_param(out, params[i]);
   }
   // A lone piece that writes nothing (an empty key without value) leaves no "?" behind.
-  if (out.size() == start + 1) out.resize(start);
+  if (out.at() == start + 1) out.rewind(start);
 }
 
-// An upper bound of the text length (a float repr takes at most 24 bytes), so that the text
-// is written into one allocation.
-std::size_t estimate_length(const Url& url) {
-  std::size_t size = url.scheme.size() + url.path.size() + 48;
+}  // namespace
+
+std::size_t url_text_bound(const Url& url) {
+  // The chain's two "~" (or "zq" for an empty scheme) and "://"; "[", "]:" and the port; the
+  // "?" of the query and the "#" of the fragment.
+  std::size_t size = 2 + 3 + 3 + kDecimalMax + 1 + 1;
+  size += url.scheme.size() + url.path.size();
   if (url.transport) size += url.transport->size();
   if (url.route) size += url.route->size();
   if (url.hostname) size += url.hostname->size();
   if (url.fragment) size += url.fragment->size();
   for (const QueryParam& param : url.params) {
-    size += param.key.size() + 26;
+    // "&", the key, "=" and the value: its text, or at most a float's repr.
+    size += 2 + param.key.size() + kFloatReprMax;
     if (param.value.kind() >= QueryValue::Kind::Str) size += param.value.text().size();
   }
   return size;
 }
 
-}  // namespace
-
-std::string format_url(const Url& url, UrlParts mask) {
-  std::string out;
-  out.reserve(estimate_length(url));
+char* write_url(const Url& url, UrlParts mask, char* out) {
+  Cursor cursor(out);
   if (has(mask, UrlParts::Transport | UrlParts::Route | UrlParts::Scheme)) {
-    append_protocol_chain(out, url);
+    write_protocol_chain(cursor, url);
   }
-  if (has(mask, UrlParts::Hostname) && url.hostname) append_host(out, url);
-  if (has(mask, UrlParts::Path)) out += url.path;
-  if (has(mask, UrlParts::Params) && !url.params.empty()) append_query(out, url.params);
+  if (has(mask, UrlParts::Hostname) && url.hostname) write_host(cursor, url);
+  if (has(mask, UrlParts::Path)) cursor.put(url.path);
+  if (has(mask, UrlParts::Params) && !url.params.empty()) write_query(cursor, url.params);
   if (has(mask, UrlParts::Fragment) && url.fragment) {
-    out += '#';
-    out += *url.fragment;
+    cursor.put('#');
+    cursor.put(*url.fragment);
   }
-  return out;
+  return cursor.at();
 }
+
+PrintedUrl::PrintedUrl(const Url& url, UrlParts mask) {
+  const std::size_t bound = url_text_bound(url);
+  char* storage = inline_;
+  if (bound > kInlineSize) {
+    heap_ = std::make_unique_for_overwrite<char[]>(bound);
+    storage = heap_.get();
+  }
+  data_ = storage;
+  size_ = static_cast<std::size_t>(write_url(url, mask, storage) - storage);
+}
+
+std::string format_url(const Url& url, UrlParts mask) { return std::string(PrintedUrl(url, mask).view()); }
 
 std::string display_url(const Url& url) { return format_url(url, UrlParts::All); }
 

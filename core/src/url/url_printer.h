@@ -2,8 +2,11 @@
 // writes what the record holds: it escapes, encodes and quotes nothing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include "url/url.h"
 
@@ -31,5 +34,33 @@ std::string format_url(const Url& url, UrlParts mask);
 
 // The whole URL: format_url with every component.
 std::string display_url(const Url& url);
+
+// At least the length of format_url(url, mask) for every mask.
+std::size_t url_text_bound(const Url& url);
+
+// Writes the text of format_url(url, mask) at `out`, which has room for url_text_bound(url)
+// bytes, and returns the end of the text.
+char* write_url(const Url& url, UrlParts mask, char* out);
+
+// The text of format_url(url, mask) in storage of its own: an inline buffer that holds most
+// URLs, the heap for longer ones. For callers that only copy the text on (into a message or a
+// Python str), it saves the allocation of a std::string.
+class PrintedUrl {
+ public:
+  explicit PrintedUrl(const Url& url, UrlParts mask = UrlParts::All);
+  PrintedUrl(const PrintedUrl&) = delete;
+  PrintedUrl& operator=(const PrintedUrl&) = delete;
+
+  std::string_view view() const { return {data_, size_}; }
+  const char* data() const { return data_; }
+  std::size_t size() const { return size_; }
+
+ private:
+  static constexpr std::size_t kInlineSize = 256;
+  std::unique_ptr<char[]> heap_;
+  const char* data_;
+  std::size_t size_;
+  char inline_[kInlineSize];
+};
 
 }  // namespace zq

@@ -117,11 +117,12 @@ zq::UrlParts parts_to_mask(const std::vector<std::string>& parts) {
   return mask;
 }
 
-std::string Url_build(const zq::Url& record, std::vector<std::string> parts) {
-  return zq::format_url(record, parts_to_mask(parts));
+// Printed on the stack and decoded into the str, without a std::string between them.
+PyObject* Url_build(const zq::Url& record, std::vector<std::string> parts) {
+  return to_object(zq::PrintedUrl(record, parts_to_mask(parts)).view());
 }
 
-std::string Url_toString(const zq::Url& record) { return zq::display_url(record); }
+PyObject* Url_toString(const zq::Url& record) { return to_object(zq::PrintedUrl(record).view()); }
 
 PyObject* Url_get_transport(const zq::Url& record) { return text_or_none(record.transport); }
 PyObject* Url_get_route(const zq::Url& record) { return text_or_none(record.route); }

@@ -80,14 +80,14 @@ Result<std::optional<ByteView>> cookies_section(const Value& cookies) {
 Status write_request(const ZQRequest& request, std::uint8_t version, bool with_payload, WrittenMessage& out) {
   ZQ_ASSIGN_OR_RETURN(const std::optional<ByteView> cookies, cookies_section(request.cookies));
   ZQ_RETURN_IF_ERROR(encode_temp_data_object(request.payload, out.payload_));
-  const std::string url = display_url(request.url);
+  const PrintedUrl url(request.url);
 
   RequestHeader header;
   header.payload = framing_of(out.payload_);
   header.transport = request.transport;
   header.method = request.method;
   header.route = request.route;
-  header.url = as_bytes(url);
+  header.url = as_bytes(url.view());
   header.cookies = cookies;
   header.version = version;
 
@@ -137,9 +137,8 @@ Status deserialize_request_into(ByteView message, ZQRequest& out) {
 
   const std::string_view url_text = as_text(header.url);
   if (!is_valid_utf8(url_text)) return WireError::invalid("invalid utf-8 in url");
-  auto url = parse_message_url(url_text);
-  if (!url.ok()) return WireError::invalid("invalid url");
-  out.url = std::move(url).value();
+  // `out` is a fresh record, so its URL holds the defaults the parser starts from.
+  if (!parse_message_url_into(out.url, url_text).ok()) return WireError::invalid("invalid url");
 
   ZQ_RETURN_IF_ERROR(read_cookies(header.cookies, out.cookies));
   out.version = header.version;

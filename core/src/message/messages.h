@@ -81,7 +81,8 @@ Result<Bytes> serialize_response_header(const ZQResponse& response);
 // parse_message_url, so every request write_request writes reads back. Errors in this order:
 // the header reader's, the framing ("Trailing bytes", Truncated), for requests the URL
 // ("invalid utf-8 in url", "invalid url"), then the cookies ("bad msgpack payload", "cookies
-// must be msgpack map"). On an error `out` holds part of the message and is to be discarded.
+// must be msgpack map"). `out` is a new record, as its default constructor makes it; on an error
+// it holds part of the message and is to be discarded.
 Status deserialize_request_into(ByteView message, ZQRequest& out);
 Status deserialize_response_into(ByteView message, ZQResponse& out);
 

@@ -102,8 +102,9 @@ PyObject* ZQRequest_deserialize(zq::ByteView data) {
 }
 
 PyObject* ZQRequest_repr(const zq::ZQRequest& record) {
-  const std::string url = zq::display_url(record.url);
-  const std::string text = "<ZQRequest [" + record.transport + "]: [" + record.method + " " + url + "]>";
+  const zq::PrintedUrl url(record.url);
+  std::string text = "<ZQRequest [" + record.transport + "]: [" + record.method + " ";
+  text.append(url.view()).append("]>");
   return to_object(std::string_view(text));
 }
 

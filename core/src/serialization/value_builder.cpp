@@ -76,7 +76,7 @@ Value ValueBuilder::finish() {
       out += k.bytes.size();
       from = k.at;
     }
-    copy(out, bytes_->data() + from, written - from);
+    copy_bytes(out, bytes_->data() + from, written - from);
   });
   p_ = bytes_->data();
   kept_.clear();

@@ -35,14 +35,14 @@ class ValueBuilder {
   void str(std::string_view text) {
     std::uint8_t* p = room(packed::kEscapeHeadSize + text.size());
     p += packed::put_str_head(p, text.size());
-    copy(p, text.data(), text.size());
+    copy_bytes(p, text.data(), text.size());
     p_ = p + text.size();
     unencodable_ |= text.size() > mp::kMaxLength;
   }
   void bin(ByteView bytes) {
     std::uint8_t* p = room(packed::kEscapeHeadSize + bytes.size());
     p += packed::put_bin_head(p, bytes.size());
-    copy(p, bytes.data(), bytes.size());
+    copy_bytes(p, bytes.data(), bytes.size());
     p_ = p + bytes.size();
     unencodable_ |= bytes.size() > mp::kMaxLength;
   }
@@ -86,30 +86,6 @@ class ValueBuilder {
     return p_;
   }
   void grow(std::size_t n);
-  // Short texts and byte strings, the most common, are copied in two overlapping words rather
-  // than through a call; no byte past either end is touched.
-  static void copy(std::uint8_t* to, const void* from, std::size_t n) {
-    const auto* src = static_cast<const std::uint8_t*>(from);
-    if (n >= 8 && n <= 16) {
-      std::uint64_t head, tail;
-      std::memcpy(&head, src, 8);
-      std::memcpy(&tail, src + n - 8, 8);
-      std::memcpy(to, &head, 8);
-      std::memcpy(to + n - 8, &tail, 8);
-    } else if (n >= 4 && n < 8) {
-      std::uint32_t head, tail;
-      std::memcpy(&head, src, 4);
-      std::memcpy(&tail, src + n - 4, 4);
-      std::memcpy(to, &head, 4);
-      std::memcpy(to + n - 4, &tail, 4);
-    } else if (n != 0 && n < 4) {
-      to[0] = src[0];
-      to[n / 2] = src[n / 2];
-      to[n - 1] = src[n - 1];
-    } else if (n != 0) {
-      std::memcpy(to, src, n);
-    }
-  }
 
   template <class PutHead>
   std::size_t open(std::uint64_t count, PutHead put_head) {

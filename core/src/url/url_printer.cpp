@@ -3,7 +3,8 @@
 #include "url/url_printer.h"
 
 #include <charconv>
-#include <cstring>
+
+#include "common/bytes.h"
 
 #include "url/float_repr.h"
 
@@ -26,25 +27,10 @@ class Cursor {
   explicit Cursor(char* at) : at_(at) {}
 
   void put(char c) { *at_++ = c; }
-  // The components of a URL are mostly short: up to 16 bytes are copied as two overlapping
-  // words (or halves, or single bytes), without a call to memcpy.
+  // The components of a URL are mostly short, which copy_bytes copies without a call.
   void put(std::string_view text) {
-    const char* from = text.data();
-    const std::size_t size = text.size();
-    if (size > 16) {
-      std::memcpy(at_, from, size);
-    } else if (size >= 8) {
-      std::memcpy(at_, from, 8);
-      std::memcpy(at_ + size - 8, from + size - 8, 8);
-    } else if (size >= 4) {
-      std::memcpy(at_, from, 4);
-      std::memcpy(at_ + size - 4, from + size - 4, 4);
-    } else if (size > 0) {
-      at_[0] = from[0];
-      at_[size / 2] = from[size / 2];
-      at_[size - 1] = from[size - 1];
-    }
-    at_ += size;
+    copy_bytes(at_, text.data(), text.size());
+    at_ += text.size();
   }
   template <class Integer>
   void put_decimal(Integer value) {

@@ -5,7 +5,7 @@ ran (hot paths together, rarely taken branches apart). It checks nothing; the te
 
 Inputs are varied and drawn from a fixed seed, so that no single shape of message dominates:
 methods, URLs with and without chains, ports, query values of every type and fragments, cookies
-and payloads of nested maps, lists, texts, numbers, bytes and booleans.
+and payloads, mostly maps of short texts, numbers and booleans, with lists, bytes and nesting.
 """
 
 import random
@@ -75,27 +75,37 @@ def url_text():
                                 "?" + query if query else "", fragment)
 
 
-def value(depth=0):
-    choice = rng.randrange(10 if depth < 3 else 7)
-    if choice == 0:
-        return rng.randrange(-2**40, 2**40)
-    if choice == 1:
-        return rng.randrange(200)
-    if choice == 2:
+def scalar():
+    draw = rng.random()
+    if draw < 0.30:
+        return rng.randrange(1000)
+    if draw < 0.60:
         return text()
-    if choice == 3:
+    if draw < 0.70:
         return rng.random() * 1000
-    if choice == 4:
+    if draw < 0.80:
         return rng.choice([None, True, False])
-    if choice == 5:
+    if draw < 0.88:
+        return rng.randrange(-2**40, 2**40)
+    if draw < 0.94:
         return bytes(rng.randrange(256) for _ in range(rng.randrange(40)))
-    if choice == 6:
-        return text() * rng.randrange(1, 4)
-    if choice == 7:
+    return text() * rng.randrange(2, 5)
+
+
+# Mostly scalars, in maps keyed by short texts, with lists and the odd tuple.
+def value(depth=0):
+    draw = rng.random()
+    if depth >= 3 or draw < 0.7:
+        return scalar()
+    if draw < 0.85:
+        return record(depth + 1)
+    if draw < 0.95:
         return [value(depth + 1) for _ in range(rng.randrange(6))]
-    if choice == 8:
-        return tuple(value(depth + 1) for _ in range(rng.randrange(4)))
-    return {text(): value(depth + 1) for _ in range(rng.randrange(6))}
+    return tuple(value(depth + 1) for _ in range(rng.randrange(4)))
+
+
+def record(depth=0):
+    return {text(): value(depth) for _ in range(rng.randrange(1, 8))}
 
 
 def cookies():
@@ -126,11 +136,13 @@ def container():
 
 
 def payload():
-    choice = rng.randrange(4)
-    if choice == 0:
+    draw = rng.random()
+    if draw < 0.15:
         return TempDataObject(container())
-    if choice == 1:
+    if draw < 0.25:
         return None
+    if draw < 0.85:
+        return record(1)
     return value()
 
 

@@ -2,7 +2,8 @@
 # copy of the module in profile/, runs scripts/profile_workload.py on it, and compiles zqcore and
 # zqobjects with what that run counted: g++ then keeps the paths the workload ran together and
 # moves rarely taken branches out of them, so the main roads of the module touch fewer
-# instruction-cache lines per call. Any change to a source of either retrains.
+# instruction-cache lines per call. The instrumented build takes the compiler and flags of this
+# one, so that its counts match the code compiled here. Any change to a source of either retrains.
 
 set(ZQ_PROFILE_BUILD ${CMAKE_BINARY_DIR}/profile)
 set(ZQ_PROFILE_STAMP ${ZQ_PROFILE_BUILD}/trained.stamp)
@@ -14,6 +15,7 @@ add_custom_command(
   OUTPUT ${ZQ_PROFILE_STAMP}
   COMMAND ${CMAKE_COMMAND} -S ${CMAKE_SOURCE_DIR} -B ${ZQ_PROFILE_BUILD} -G ${CMAKE_GENERATOR}
           -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=${CMAKE_CXX_COMPILER}
+          -DCMAKE_CXX_FLAGS=${CMAKE_CXX_FLAGS} -DCMAKE_CXX_FLAGS_RELEASE=${CMAKE_CXX_FLAGS_RELEASE}
           -DPython3_EXECUTABLE=${Python3_EXECUTABLE} -DZQ_PGO=OFF -DZQ_PROFILE_GENERATE=ON
           -DZQ_BUILD_TESTS=OFF -DZQ_BUILD_BENCH=OFF
   COMMAND ${CMAKE_COMMAND} --build ${ZQ_PROFILE_BUILD} --target zqobjects

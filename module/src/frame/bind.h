@@ -103,7 +103,8 @@ class Arguments {
     if (kwargs && !names) return false;
     if (!zqpy::unpack_tuple_dict(Desc.view(), names, args, kwargs, raw_)) return false;
     if (kwargs) {
-      for (std::size_t i = 0; i < sizeof...(Params); ++i) held_[i] = PyRef::borrowed(raw_[i]);
+      Held& held = held_.emplace();
+      for (std::size_t i = 0; i < sizeof...(Params); ++i) held.refs[i] = PyRef::borrowed(raw_[i]);
     }
     return true;
   }
@@ -128,8 +129,14 @@ class Arguments {
     return false;
   }
 
+  // The references a call with a keyword dict holds; a call without one makes none, and its
+  // end has only this one flag to test.
+  struct Held {
+    PyRef refs[sizeof...(Params) + 1];
+  };
+
   PyObject* raw_[sizeof...(Params) + 1] = {};
-  PyRef held_[sizeof...(Params) + 1];  // filled on the tuple-and-dict path, when there is a dict
+  std::optional<Held> held_;
   std::tuple<typename Params::value_type...> values_;
 };
 

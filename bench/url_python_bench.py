@@ -2,6 +2,9 @@
 
 Run with the built module on the path:
     PYTHONPATH=build/python python3.12 bench/url_python_bench.py
+    PYTHONPATH=build/python python3.12 bench/url_python_bench.py --instructions
+The second form prints callgrind's instructions per call of each side of every row (see
+callgrind_counts.py), named by case and the text's place in TEXTS (U1 to U3).
 Each ratio is how many times faster Url is than the baseline (higher is better); each row's two
 sides are timed in interleaved rounds, so that a change of machine load reaches them alike.
 - print: str(u) against urlunsplit of the urlsplit parts;
@@ -12,6 +15,7 @@ sides are timed in interleaved rounds, so that a change of machine load reaches 
 import sys
 from urllib.parse import parse_qsl, urlencode, urlsplit, urlunsplit
 
+from callgrind_counts import counted_main
 from duvevodavid._zqobjects import Url
 from timing import best_times
 
@@ -51,6 +55,18 @@ def rows():
     yield "params assignment", TEXTS[0], url_params_assignment, stdlib_params_assignment
 
 
+def operations():
+    """Both sides of every row by name, for the instruction counts."""
+    ops = {}
+    for name, text, ours, baseline in rows():
+        label = name.replace(" + ", "_").replace(" ", "_")
+        if text in TEXTS:
+            label += "_U%d" % (TEXTS.index(text) + 1)
+        ops[label] = ours
+        ops[label + "_stdlib"] = baseline
+    return ops
+
+
 def main():
     assert Url(TEXTS[0]).params == PARAMS
     print("Python %d.%d" % sys.version_info[:2])
@@ -69,4 +85,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    counted_main(operations, lambda: sys.exit(main()))

@@ -53,6 +53,12 @@ struct UrlError {
 // The defaults: empty scheme, path "/", no parameters, every optional field absent, isIp false.
 inline Url new_url() { return Url(); }
 
+// Makes `to` a copy of `from`, as `to = from` would, with each component copied by a shared
+// out-of-line helper: the defaulted assignment expands every string, optional and parameter
+// copy inline, kilobytes of code at each place that copies a Url. (Url stays an aggregate
+// with implicit members so that it keeps its designated initialisers and its moves.)
+void assign_url(Url& to, const Url& from);
+
 // Parses `text` into a fresh record; on failure returns the error and no record.
 Result<Url, UrlError> parse_url(std::string_view text);
 

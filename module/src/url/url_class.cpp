@@ -49,7 +49,7 @@ bool copy_record(PyObject* source, zq::Url& out) {
   UrlObject* other = as_instance<UrlObject>(source);
   BorrowGuard<Borrow::Shared> borrow(other->borrow);
   if (!borrow.acquire()) return false;
-  out = other->record;
+  zq::assign_url(out, other->record);
   return true;
 }
 

@@ -270,7 +270,11 @@ bool url_from_object(PyObject* obj, zq::Url& out) {
 
 PyObject* url_to_object(const zq::Url& url) {
   PyTypeObject* type = UrlObject::type();
-  return type ? new_instance<UrlObject>(type, zq::Url(url)) : nullptr;
+  if (!type) return nullptr;
+  PyRef instance(new_instance<UrlObject>(type, zq::new_url()));
+  if (!instance) return nullptr;
+  zq::assign_url(as_instance<UrlObject>(instance.get())->record, url);
+  return instance.release();
 }
 
 PyTypeObject* UrlObject::type() {

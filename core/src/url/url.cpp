@@ -4,8 +4,8 @@
 namespace zq {
 namespace {
 
-// The text members, copied in a loop: one expansion of std::string's copy serves them all,
-// where the defaulted assignment expands it once per member.
+// The text members, copied in loops rather than one by one: the defaulted assignment expands
+// the copy of a std::optional<std::string> or std::string once per member.
 constexpr std::optional<std::string> Url::*kOptionalTexts[] = {&Url::transport, &Url::route, &Url::hostname,
                                                                 &Url::fragment};
 constexpr std::string Url::*kTexts[] = {&Url::scheme, &Url::path};

@@ -1,7 +1,27 @@
-// The display text of URL errors.
+// Copying URL records, and the display text of URL errors.
 #include "url/url.h"
 
 namespace zq {
+namespace {
+
+// The text members, copied in loops rather than one by one: the defaulted assignment expands
+// the copy of a std::optional<std::string> or std::string once per member.
+constexpr std::optional<std::string> Url::*kOptionalTexts[] = {&Url::transport, &Url::route, &Url::hostname,
+                                                                &Url::fragment};
+constexpr std::string Url::*kTexts[] = {&Url::scheme, &Url::path};
+
+}  // namespace
+
+void assign_url(Url& to, const Url& from) {
+  if (&to == &from) return;
+  for (const auto member : kOptionalTexts) to.*member = from.*member;
+  for (const auto member : kTexts) to.*member = from.*member;
+  to.port = from.port;
+  to.isIp = from.isIp;
+  to.params.clear();
+  to.params.reserve(from.params.size());
+  for (const QueryParam& param : from.params) to.params.push_back(param);
+}
 
 std::string display_url_error(const UrlError& error) {
   std::string_view prefix;

@@ -3,6 +3,7 @@
 #include "url/url_printer.h"
 
 #include <charconv>
+#include <cstring>
 
 #include "common/bytes.h"
 
@@ -21,20 +22,36 @@ bool has(UrlParts mask, UrlParts part) {
 // An empty transport or route is written like an absent one.
 bool is_set(const std::optional<std::string>& text) { return text && !text->empty(); }
 
+// Out of line, so that the many texts of a URL share one copy of copy_bytes, which copies the
+// short ones without a call to memcpy.
+[[gnu::noinline]] char* put_text(char* at, const char* text, std::size_t size) {
+  copy_bytes(at, text, size);
+  return at + size;
+}
+
+// Out of line, so that the port and the integer values share one expansion of std::to_chars.
+[[gnu::noinline]] char* put_unsigned(char* at, std::uint64_t value) {
+  return std::to_chars(at, at + kDecimalMax, value).ptr;
+}
+
 // Writes forward into storage that url_text_bound sized, so nothing checks for room.
 class Cursor {
  public:
   explicit Cursor(char* at) : at_(at) {}
 
   void put(char c) { *at_++ = c; }
-  // The components of a URL are mostly short, which copy_bytes copies without a call.
-  void put(std::string_view text) {
-    copy_bytes(at_, text.data(), text.size());
-    at_ += text.size();
+  void put(std::string_view text) { at_ = put_text(at_, text.data(), text.size()); }
+  // A literal's length is known here, which makes its copy a store or two.
+  template <std::size_t N>
+  void put(const char (&literal)[N]) {
+    std::memcpy(at_, literal, N - 1);
+    at_ += N - 1;
   }
-  template <class Integer>
-  void put_decimal(Integer value) {
-    at_ = std::to_chars(at_, at_ + kDecimalMax, value).ptr;
+  void put_decimal(std::uint64_t value) { at_ = put_unsigned(at_, value); }
+  void put_decimal(std::int64_t value) {
+    if (value < 0) put('-');
+    // The magnitude in unsigned arithmetic, which also holds that of the least int64.
+    put_decimal(value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value));
   }
   void put_float(double value) { at_ = write_float_repr(value, at_); }
 
@@ -50,7 +67,11 @@ void write_protocol_chain(Cursor& out, const Url& url) {
   const bool route = is_set(url.route);
   if (transport) {
     out.put(*url.transport);
-    out.put(route ? std::string_view("~") : std::string_view("~~"));
+    if (route) {
+      out.put('~');
+    } else {
+      out.put("~~");
+    }
   }
   if (route) {
     out.put(*url.route);
@@ -58,8 +79,10 @@ void write_protocol_chain(Cursor& out, const Url& url) {
   }
   if (transport || route) {
     out.put(url.scheme);
+  } else if (url.scheme.empty()) {
+    out.put("zq");
   } else {
-    out.put(url.scheme.empty() ? std::string_view("zq") : std::string_view(url.scheme));
+    out.put(url.scheme);
   }
   out.put("://");
 }
@@ -90,7 +113,11 @@ void write_param(Cursor& out, const QueryParam& param) {
     case QueryValue::Kind::None:
       return;
     case QueryValue::Kind::Bool:
-      out.put(value.as_bool() ? std::string_view("=True") : std::string_view("=False"));
+      if (value.as_bool()) {
+        out.put("=True");
+      } else {
+        out.put("=False");
+      }
       return;
     case QueryValue::Kind::Int:
       out.put('=');

@@ -49,7 +49,7 @@ bool copy_record(PyObject* source, zq::Url& out) {
   UrlObject* other = as_instance<UrlObject>(source);
   BorrowGuard<Borrow::Shared> borrow(other->borrow);
   if (!borrow.acquire()) return false;
-  out = other->record;
+  zq::assign_url(out, other->record);
   return true;
 }
 
@@ -270,7 +270,11 @@ bool url_from_object(PyObject* obj, zq::Url& out) {
 
 PyObject* url_to_object(const zq::Url& url) {
   PyTypeObject* type = UrlObject::type();
-  return type ? new_instance<UrlObject>(type, zq::Url(url)) : nullptr;
+  if (!type) return nullptr;
+  PyRef instance(new_instance<UrlObject>(type, zq::new_url()));
+  if (!instance) return nullptr;
+  zq::assign_url(as_instance<UrlObject>(instance.get())->record, url);
+  return instance.release();
 }
 
 PyTypeObject* UrlObject::type() {

@@ -19,7 +19,7 @@ constexpr std::size_t npos = std::string_view::npos;
 [[gnu::noinline]] void assign_text(std::string& field, std::string_view text) { field.assign(text); }
 
 // Assigns in place so that a live record reuses its buffers.
-[[gnu::noinline]] void assign(std::optional<std::string>& field, std::optional<std::string_view> text) {
+[[gnu::noinline]] void assign(std::optional<std::string>& field, const std::optional<std::string_view>& text) {
   if (!text) {
     field.reset();
     return;

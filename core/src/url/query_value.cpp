@@ -47,9 +47,16 @@ unsigned prefix_base(char letter) {
   }
 }
 
+// What an integer literal read to: no integer at all, a 64-bit value, or an integer beyond 64
+// bits, which stays a Literal of its text.
+struct IntegerRead {
+  enum class Outcome : std::uint8_t { NotInteger, Fits, TooLarge };
+  Outcome outcome = Outcome::NotInteger;
+  std::int64_t value = 0;
+};
+
 // Integer literal with optional sign, base prefix and single underscores between digits.
-// An integer beyond 64 bits stays a Literal of its text; nullopt when the text is no integer.
-std::optional<QueryValue> parse_integer(std::string_view trimmed) {
+IntegerRead parse_integer(std::string_view trimmed) {
   __extension__ using U128 = unsigned __int128;
   std::string_view s = trimmed;
   bool negative = false;
@@ -57,13 +64,13 @@ std::optional<QueryValue> parse_integer(std::string_view trimmed) {
     negative = s[0] == '-';
     s.remove_prefix(1);
   }
-  if (s.empty()) return std::nullopt;
+  if (s.empty()) return {};
 
   const unsigned base = s.size() >= 2 && s[0] == '0' ? prefix_base(s[1]) : 10;
   const bool prefixed = base != 10;
   if (prefixed) {
     s.remove_prefix(2);
-    if (s.empty()) return std::nullopt;
+    if (s.empty()) return {};
   }
 
   // The magnitude must stay below 2^127 to be an integer at all. The cut-off of each base is a
@@ -79,30 +86,28 @@ std::optional<QueryValue> parse_integer(std::string_view trimmed) {
   bool after_underscore = false;
   for (char c : s) {
     if (c == '_') {
-      if (after_underscore || (!any_digit && !prefixed)) return std::nullopt;
+      if (after_underscore || (!any_digit && !prefixed)) return {};
       after_underscore = true;
       continue;
     }
     const unsigned digit = digit_value(c);
-    if (digit >= base) return std::nullopt;
-    if (magnitude > cutoff || (magnitude == cutoff && digit > cutoff_digit)) return std::nullopt;
+    if (digit >= base) return {};
+    if (magnitude > cutoff || (magnitude == cutoff && digit > cutoff_digit)) return {};
     magnitude = magnitude * base + digit;
     any_digit = true;
     after_underscore = false;
   }
-  if (after_underscore || !any_digit) return std::nullopt;
+  if (after_underscore || !any_digit) return {};
   // A decimal number may start with 0 only when it is all zeros (no octal without 0o).
-  if (!prefixed && s[0] == '0' && magnitude != 0) return std::nullopt;
+  if (!prefixed && s[0] == '0' && magnitude != 0) return {};
 
   constexpr U128 kInt64Max = static_cast<U128>(std::numeric_limits<std::int64_t>::max());
-  if (!negative && magnitude <= kInt64Max) {
-    return QueryValue::integer(static_cast<std::int64_t>(magnitude));
-  }
+  using enum IntegerRead::Outcome;
+  if (!negative && magnitude <= kInt64Max) return {Fits, static_cast<std::int64_t>(magnitude)};
   if (negative && magnitude <= kInt64Max + 1) {
-    return QueryValue::integer(
-        static_cast<std::int64_t>(0 - static_cast<std::uint64_t>(magnitude)));
+    return {Fits, static_cast<std::int64_t>(0 - static_cast<std::uint64_t>(magnitude))};
   }
-  return QueryValue::literal(std::string(trimmed));
+  return {TooLarge};
 }
 
 // True when a decimal number that does not fit a double is too large rather than too small: the
@@ -146,6 +151,30 @@ constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr int kExactPowerMax = 22;
+
+// The general case of parse_float, for the number `body` it has checked, without the sign that
+// `negative` gives. Out of line, as most values take the exact path.
+[[gnu::noinline]] double read_float_by_from_chars(std::string_view body, bool has_underscore, bool negative) {
+  std::string without_underscores;
+  std::string_view number = body;
+  if (has_underscore) {
+    without_underscores.reserve(body.size());
+    for (char c : body) {
+      if (c != '_') without_underscores += c;
+    }
+    number = without_underscores;
+  }
+
+  double value = 0.0;
+  // The grammar above is a subset of from_chars' own, so it reads the whole number.
+  const std::from_chars_result read =
+      std::from_chars(number.data(), number.data() + number.size(), value);
+  if (read.ec == std::errc::result_out_of_range) {
+    // from_chars leaves the value untouched past either end of the range.
+    value = is_beyond_largest(number) ? std::numeric_limits<double>::infinity() : 0.0;
+  }
+  return negative ? -value : value;
+}
 
 // Float literal: digits with at most one ".", an optional exponent and single underscores after
 // digits; correctly rounded, with infinity and zero past the ends of the range.
@@ -226,25 +255,7 @@ std::optional<double> parse_float(std::string_view trimmed) {
     return negative ? -value : value;
   }
 
-  std::string without_underscores;
-  std::string_view number = body;
-  if (has_underscore) {
-    without_underscores.reserve(body.size());
-    for (char c : body) {
-      if (c != '_') without_underscores += c;
-    }
-    number = without_underscores;
-  }
-
-  double value = 0.0;
-  // The grammar above is a subset of from_chars' own, so it reads the whole number.
-  const std::from_chars_result read =
-      std::from_chars(number.data(), number.data() + number.size(), value);
-  if (read.ec == std::errc::result_out_of_range) {
-    // from_chars leaves the value untouched past either end of the range.
-    value = is_beyond_largest(number) ? std::numeric_limits<double>::infinity() : 0.0;
-  }
-  return negative ? -value : value;
+  return read_float_by_from_chars(body, has_underscore, negative);
 }
 
 // 'text' or "text" without the quote character and without backslashes inside.
@@ -267,11 +278,19 @@ bool is_bracketed(std::string_view trimmed) {
          (open == '{' && close == '}');
 }
 
+// Out of line, as the two below: building the string and moving it into the variant expands
+// inline at each return site otherwise.
+[[gnu::noinline]] QueryValue str_value(std::string_view text) { return QueryValue::str(std::string(text)); }
+
+[[gnu::noinline]] QueryValue literal_value(std::string_view text) {
+  return QueryValue::literal(std::string(text));
+}
+
 }  // namespace
 
 QueryValue parse_query_value(std::string_view text) {
   const std::string_view trimmed = trim(text);
-  if (trimmed.empty()) return QueryValue::str(std::string(text));
+  if (trimmed.empty()) return str_value(text);
 
   if (trimmed == "None") return QueryValue::none();
   if (trimmed == "True") return QueryValue::boolean(true);
@@ -280,16 +299,18 @@ QueryValue parse_query_value(std::string_view text) {
   // Integers and floats start with a sign, a digit or (floats) a point.
   const char first = trimmed.front();
   if (is_digit(first) || first == '+' || first == '-' || first == '.') {
-    if (auto integer = parse_integer(trimmed)) return *std::move(integer);
+    const IntegerRead integer = parse_integer(trimmed);
+    if (integer.outcome == IntegerRead::Outcome::Fits) return QueryValue::integer(integer.value);
+    if (integer.outcome == IntegerRead::Outcome::TooLarge) return literal_value(trimmed);
     if (auto number = parse_float(trimmed)) return QueryValue::floating(*number);
   }
 
   if (first == '\'' || first == '"') {
-    if (auto inner = unquote(trimmed)) return QueryValue::str(std::string(*inner));
-    return QueryValue::str(std::string(text));
+    if (auto inner = unquote(trimmed)) return str_value(*inner);
+    return str_value(text);
   }
-  if (is_bracketed(trimmed)) return QueryValue::literal(std::string(trimmed));
-  return QueryValue::str(std::string(text));
+  if (is_bracketed(trimmed)) return literal_value(trimmed);
+  return str_value(text);
 }
 
 }  // namespace zq

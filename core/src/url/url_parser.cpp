@@ -14,15 +14,23 @@ namespace {
 constexpr std::string_view kDefaultScheme = "zq";
 constexpr std::size_t npos = std::string_view::npos;
 
+// Out of line, as the helpers below: std::string's assignment and construction expand inline
+// into a long branchy sequence at each call site, and the parser has a dozen of them.
+[[gnu::noinline]] void assign_text(std::string& field, std::string_view text) { field.assign(text); }
+
 // Assigns in place so that a live record reuses its buffers.
-void assign(std::optional<std::string>& field, std::optional<std::string_view> text) {
+[[gnu::noinline]] void assign(std::optional<std::string>& field, const std::optional<std::string_view>& text) {
   if (!text) {
     field.reset();
-  } else if (field) {
-    field->assign(*text);
-  } else {
-    field.emplace(*text);
+    return;
   }
+  if (!field) field.emplace();
+  assign_text(*field, *text);
+}
+
+// Builds the failure of a parse step; cold, so that error texts stay out of the hot path.
+[[gnu::cold, gnu::noinline]] Result<void, UrlError> fail(UrlErrorKind kind, std::string_view text) {
+  return UrlError{kind, std::string(text)};
 }
 
 // Splits the text before "://" into transport, route and scheme, or fails with the chain. One
@@ -55,12 +63,12 @@ Result<void, UrlError> read_protocol_chain(Url& url, std::string_view chain) {
     transport = chain.substr(0, tildes[0]);
     route = chain.substr(tildes[0] + 1, tildes[1] - tildes[0] - 1);
     scheme = chain.substr(tildes[1] + 1);
-  } else if (tilde_count > 2) {
-    return UrlError{UrlErrorKind::InvalidProtocolChain, std::string(chain)};
+  } else if (tilde_count > 2) [[unlikely]] {
+    return fail(UrlErrorKind::InvalidProtocolChain, chain);
   }
   assign(url.transport, transport);
   assign(url.route, route);
-  url.scheme.assign(scheme.empty() ? kDefaultScheme : scheme);
+  assign_text(url.scheme, scheme.empty() ? kDefaultScheme : scheme);
   return {};
 }
 
@@ -86,9 +94,7 @@ bool is_host_byte(char c) {
 // `printed`: a "[" without "]" is an IP host that the printer wrote as it is, because it starts
 // with "[".
 Result<void, UrlError> read_host(Url& url, std::string_view host, bool printed) {
-  const auto invalid = [host] {
-    return UrlError{UrlErrorKind::InvalidHostname, std::string(host)};
-  };
+  const auto invalid = [host] { return fail(UrlErrorKind::InvalidHostname, host); };
   std::string_view name;
   std::string_view after_name;  // "" or ":port"
   const bool bracketed = host[0] == '[';
@@ -135,23 +141,23 @@ Result<void, UrlError> read_host(Url& url, std::string_view host, bool printed) 
 // that a long query costs linear time.
 constexpr std::size_t kLinearLookupPieces = 16;
 
-// Splits the query at "&" into key and typed value; a repeated key updates its first pair.
-void read_params(std::vector<QueryParam>& params, std::string_view query) {
-  params.clear();
-  if (query.empty()) return;
-
-  std::size_t pieces = 1;
-  for (std::size_t at = query.find('&'); at != npos; at = query.find('&', at + 1)) ++pieces;
-  const bool indexed = pieces > kLinearLookupPieces;
-  // Key text in `query` -> position. The keys are input, so the hash is keyed; its random keys
-  // are drawn when the index is made, which is only when it is used.
-  std::optional<std::unordered_map<std::string_view, std::size_t, KeyedTextHash>> index;
-  if (indexed) {
-    index.emplace();
-  } else {
-    params.reserve(pieces);
+// Gives `param`, or a new pair for the key when it is null, the typed value of `piece`, which
+// `equals` splits into key and value (None without an "="). Out of line, as it holds the string
+// and variant moves that both lookups share.
+[[gnu::noinline]] void store_param(std::vector<QueryParam>& params, QueryParam* param,
+                                   std::string_view piece, std::size_t equals) {
+  if (!param) {
+    param = &params.emplace_back();
+    assign_text(param->key, piece.substr(0, equals));
   }
+  // The value is read straight into its pair.
+  param->value = equals == npos ? QueryValue::none() : parse_query_value(piece.substr(equals + 1));
+}
 
+// Calls `store(piece, equals)` for each non-empty piece between "&", in order, with the
+// position of its first "=" (npos without one).
+template <class Store>
+void for_each_piece(std::string_view query, Store store) {
   std::size_t begin = 0;
   while (begin <= query.size()) {
     std::size_t end = query.find('&', begin);
@@ -159,29 +165,46 @@ void read_params(std::vector<QueryParam>& params, std::string_view query) {
     const std::string_view piece = query.substr(begin, end - begin);
     begin = end + 1;
     if (piece.empty()) continue;
+    store(piece, piece.find('='));
+  }
+}
 
-    const std::size_t equals = piece.find('=');
+// A long query: repeated keys are found through a hash index. The keys are input, so the hash is
+// keyed; its random keys are drawn here, when an index is used at all. Out of line, so that the
+// index's code stays off the path of short queries.
+[[gnu::noinline]] void read_params_indexed(std::vector<QueryParam>& params, std::string_view query) {
+  // Key text in `query` -> position.
+  std::unordered_map<std::string_view, std::size_t, KeyedTextHash> index;
+  for_each_piece(query, [&](std::string_view piece, std::size_t equals) {
+    const auto [slot, inserted] = index.try_emplace(piece.substr(0, equals), params.size());
+    store_param(params, inserted ? nullptr : &params[slot->second], piece, equals);
+  });
+}
+
+// Splits the query at "&" into key and typed value; a repeated key updates its first pair.
+void read_params(std::vector<QueryParam>& params, std::string_view query) {
+  params.clear();
+  if (query.empty()) return;
+
+  std::size_t pieces = 1;
+  for (std::size_t at = query.find('&'); at != npos; at = query.find('&', at + 1)) ++pieces;
+  if (pieces > kLinearLookupPieces) [[unlikely]] {
+    read_params_indexed(params, query);
+    return;
+  }
+
+  params.reserve(pieces);
+  for_each_piece(query, [&](std::string_view piece, std::size_t equals) {
     const std::string_view key = piece.substr(0, equals);
-
     QueryParam* param = nullptr;
-    if (indexed) {
-      const auto [slot, inserted] = index->try_emplace(key, params.size());
-      if (!inserted) param = &params[slot->second];
-    } else {
-      for (QueryParam& existing : params) {
-        if (existing.key == key) {
-          param = &existing;
-          break;
-        }
+    for (QueryParam& existing : params) {
+      if (existing.key == key) {
+        param = &existing;
+        break;
       }
     }
-    if (!param) {
-      param = &params.emplace_back();
-      param->key.assign(key);
-    }
-    // The value is read straight into its pair.
-    param->value = equals == npos ? QueryValue::none() : parse_query_value(piece.substr(equals + 1));
-  }
+    store_param(params, param, piece, equals);
+  });
 }
 
 // How far the parser accepts what the printer writes for records it did not make itself.
@@ -195,15 +218,15 @@ enum class Rules : std::uint8_t {
 Result<void, UrlError> parse_into(Url& url, std::string_view text, Rules rules) {
   const bool printed = rules == Rules::Printed;
   const std::size_t separator = text.find("://");
-  if (separator == npos || (!printed && separator + 3 == text.size())) {
-    return UrlError{UrlErrorKind::InvalidUrl, std::string(text)};
+  if (separator == npos || (!printed && separator + 3 == text.size())) [[unlikely]] {
+    return fail(UrlErrorKind::InvalidUrl, text);
   }
   const std::string_view chain = text.substr(0, separator);
-  if (auto split = read_protocol_chain(url, chain); !split.ok()) {
-    if (!printed) return std::move(split).error();
+  if (auto split = read_protocol_chain(url, chain); !split.ok()) [[unlikely]] {
+    if (!printed) return split;
     url.transport.reset();
     url.route.reset();
-    url.scheme.assign(chain);
+    assign_text(url.scheme, chain);
   }
 
   std::string_view rest = text.substr(separator + 3);
@@ -226,19 +249,19 @@ Result<void, UrlError> parse_into(Url& url, std::string_view text, Rules rules) 
     // printer writes the library domain in the host's place; a leading copy of it is dropped,
     // so that a printed library URL reads back with the path it had.
     if (rest.starts_with(kLibDomain)) rest.remove_prefix(kLibDomain.size());
-    url.path.assign(rest);
+    assign_text(url.path, rest);
     assign(url.hostname, kLibDomain);
     url.port.reset();
     url.isIp = false;
   } else {
     const std::size_t slash = rest.find('/');
     const std::string_view host = rest.substr(0, slash);
-    url.path.assign(slash == npos ? std::string_view("/") : rest.substr(slash));
+    assign_text(url.path, slash == npos ? std::string_view("/") : rest.substr(slash));
     if (host.empty()) {
       // A local file URL has no host and keeps whatever host the record had.
-      if (!printed && url.scheme != "file") return UrlError{UrlErrorKind::MissingHostname, std::string(text)};
-    } else {
-      ZQ_RETURN_IF_ERROR(read_host(url, host, printed));
+      if (!printed && url.scheme != "file") return fail(UrlErrorKind::MissingHostname, text);
+    } else if (auto read = read_host(url, host, printed); !read.ok()) [[unlikely]] {
+      return read;
     }
   }
 

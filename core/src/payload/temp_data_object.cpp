@@ -11,6 +11,8 @@ TempDataObject TempDataObject::raw(Bytes bytes) {
   return slot;
 }
 
+void TempDataObject::assign_raw(ByteView bytes) { state_.emplace<Raw>(Raw{Bytes(bytes.data(), bytes.size())}); }
+
 TempDataObject TempDataObject::decoded(Container container) {
   TempDataObject slot;
   slot.state_.emplace<Decoded>(std::move(container), std::nullopt);

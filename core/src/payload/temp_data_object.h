@@ -23,6 +23,9 @@ class TempDataObject {
   static TempDataObject raw(Bytes bytes);
   static TempDataObject decoded(Container container);
 
+  // Makes the slot Raw with a copy of `bytes`, whatever it held.
+  void assign_raw(ByteView bytes);
+
   // Makes the slot Decoded in place and returns its container: an STP container of nil, version
   // 0 and no compression info, for the caller to fill or replace.
   Container& make_decoded() { return state_.emplace<Decoded>().container; }

@@ -45,6 +45,10 @@ class TempDataObject {
   // kept and written in its place, so that a payload once read stays writable.
   void settle(Container&& container);
 
+  // Makes a Raw slot Decoded with the container its stored bytes decode to, settled as settle()
+  // does; the error of decode_container leaves the slot as it was.
+  Status decode_in_place();
+
   friend bool operator==(const TempDataObject&, const TempDataObject&) = default;
 
  private:

@@ -131,7 +131,8 @@ Result<Bytes> serialize_response(const ZQResponse& response) { return response_b
 Result<Bytes> serialize_response_header(const ZQResponse& response) { return response_bytes(response, false); }
 
 Status deserialize_request_into(ByteView message, ZQRequest& out) {
-  ZQ_ASSIGN_OR_RETURN(const RequestHeader header, read_request_header(message));
+  RequestHeader header;
+  ZQ_RETURN_IF_ERROR(read_request_header_into(message, header));
   ZQ_RETURN_IF_ERROR(read_payload(message, header.payload, header.header_len, out.payload));
   assign_text(out.transport, header.transport);
   assign_text(out.route, header.route);

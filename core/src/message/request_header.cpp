@@ -216,8 +216,13 @@ Status write_request_header(const RequestHeader& header, Bytes& out) {
 }
 
 Result<RequestHeader> read_request_header(ByteView data) {
-  ByteReader reader(data);
   RequestHeader header;
+  ZQ_RETURN_IF_ERROR(read_request_header_into(data, header));
+  return header;
+}
+
+Status read_request_header_into(ByteView data, RequestHeader& header) {
+  ByteReader reader(data);
   ZQ_ASSIGN_OR_RETURN(const std::uint8_t flags, reader.u8());
   header.version = flags >> 6;
   std::uint8_t code_byte = 0, route_code = 0;
@@ -253,7 +258,7 @@ Result<RequestHeader> read_request_header(ByteView data) {
     ZQ_ASSIGN_OR_RETURN(header.payload.length, read_header_varint(reader));
   }
   header.header_len = reader.offset();
-  return header;
+  return {};
 }
 
 }  // namespace zq

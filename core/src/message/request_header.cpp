@@ -114,9 +114,9 @@ constexpr TokenKind kTokenKinds[3] = {
     {tables::kBaseRoute, tables::common_routes, kRouteDefault, kRouteCoded, false, "route"},
 };
 
-// Out of line: one body serves all three tokens.
-[[gnu::noinline]] TokenForm token_form(std::string_view token, const TokenKind& kind) {
-  if (token_matches(token, kind.base, kind.fold_case)) return {kind.default_bit, 0};
+// The coded form of a token other than the base one, or text when the table lacks it. Out of
+// line: one body serves all three tokens.
+[[gnu::noinline]] TokenForm coded_form(std::string_view token, const TokenKind& kind) {
   for (const tables::NamedCode& entry : kind.table()) {
     if (token_matches(token, entry.name, kind.fold_case)) {
       return {kind.coded_bit, static_cast<std::uint8_t>(entry.code + 1)};
@@ -154,8 +154,13 @@ Status write_request_header(const RequestHeader& header, Bytes& out) {
   if (header.version > 3) [[unlikely]] return WireError::invalid("version must be 0..3");
 
   const std::string_view tokens[3] = {header.transport, header.method, header.route};
+  // The base tokens are matched here; only other tokens are looked up.
   TokenForm forms[3];
-  for (std::size_t i = 0; i < 3; ++i) forms[i] = token_form(tokens[i], kTokenKinds[i]);
+  for (std::size_t i = 0; i < 3; ++i) {
+    const TokenKind& kind = kTokenKinds[i];
+    forms[i] = token_matches(tokens[i], kind.base, kind.fold_case) ? TokenForm{kind.default_bit, 0}
+                                                                    : coded_form(tokens[i], kind);
+  }
   for (std::size_t i = 0; i < 3; ++i) {
     if (forms[i].flag == 0 && tokens[i].size() > kMaxTokenText) [[unlikely]] {
       return WireError::invalid(kTokenKinds[i].name);

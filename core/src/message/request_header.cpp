@@ -31,7 +31,7 @@ constexpr char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<c
 
 // `given` equals `token`, with A-Z in `given` lower-cased first when `fold_case` (the token is
 // lower-case).
-bool token_matches(std::string_view given, std::string_view token, bool fold_case) {
+[[gnu::always_inline]] inline bool token_matches(std::string_view given, std::string_view token, bool fold_case) {
   if (given.size() != token.size()) return false;
   if (!fold_case) return given == token;
   for (std::size_t i = 0; i < given.size(); ++i) {
@@ -125,6 +125,15 @@ constexpr TokenKind kTokenKinds[3] = {
   return {};
 }
 
+// The form of a token of kind `kKind`: its default bit for the base token, else its coded form.
+// Inline, so that the base token is a constant to compare with.
+template <std::size_t kKind>
+[[gnu::always_inline]] inline TokenForm form_of(std::string_view token) {
+  constexpr TokenKind kind = kTokenKinds[kKind];
+  if (token_matches(token, kind.base, kind.fold_case)) return {kind.default_bit, 0};
+  return coded_form(token, kTokenKinds[kKind]);
+}
+
 // The token in the form `flags` give it (the default bit wins over the coded bit): the default,
 // the token of `code`, or a text of `length` bytes read here. Out of line: one body serves all
 // three tokens.
@@ -154,13 +163,8 @@ Status write_request_header(const RequestHeader& header, Bytes& out) {
   if (header.version > 3) [[unlikely]] return WireError::invalid("version must be 0..3");
 
   const std::string_view tokens[3] = {header.transport, header.method, header.route};
-  // The base tokens are matched here; only other tokens are looked up.
-  TokenForm forms[3];
-  for (std::size_t i = 0; i < 3; ++i) {
-    const TokenKind& kind = kTokenKinds[i];
-    forms[i] = token_matches(tokens[i], kind.base, kind.fold_case) ? TokenForm{kind.default_bit, 0}
-                                                                    : coded_form(tokens[i], kind);
-  }
+  // The base tokens are matched here, against constants; only other tokens are looked up.
+  const TokenForm forms[3] = {form_of<0>(tokens[0]), form_of<1>(tokens[1]), form_of<2>(tokens[2])};
   for (std::size_t i = 0; i < 3; ++i) {
     if (forms[i].flag == 0 && tokens[i].size() > kMaxTokenText) [[unlikely]] {
       return WireError::invalid(kTokenKinds[i].name);

@@ -25,7 +25,8 @@ Status decode_container_into(ByteView data, Container& out) {
     case ContainerKind::ITP:
       return decode_kind<ITPContainer>(data, out, decode_itp);
     case ContainerKind::STP:
-      return decode_kind<STPContainer>(data, out, decode_stp);
+      // The usual payload kind: decoded where it stays.
+      return decode_stp_into(data, out.emplace<STPContainer>());
     case ContainerKind::VFSD:
       return decode_kind<VFSDContainer>(data, out, decode_vfsd);
     case ContainerKind::FATManifest:

@@ -81,6 +81,8 @@ using Container = std::variant<STPContainer, ITPContainer, VFSDContainer, FATMan
 
 // Decoders: `data` holds exactly one container of the kind, its code included.
 Result<STPContainer> decode_stp(ByteView data);
+// The same into `out`, a default-constructed record; on an error `out` is to be discarded.
+Status decode_stp_into(ByteView data, STPContainer& out);
 Result<ITPContainer> decode_itp(ByteView data);
 Result<VFSDContainer> decode_vfsd(ByteView data);
 Result<FATManifestContainer> decode_fat_manifest(ByteView data);

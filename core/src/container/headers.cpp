@@ -4,6 +4,7 @@
 #include "common/byte_reader.h"
 #include "common/utf8.h"
 #include "container/varint.h"
+#include "serialization/big_endian.h"
 
 namespace zq {
 
@@ -49,23 +50,57 @@ Result<std::string_view> read_text(ByteReader& reader) {
 }
 
 void write_u16be(std::uint16_t value, Bytes& out) {
-  out.push_back(static_cast<std::uint8_t>(value >> 8));
-  out.push_back(static_cast<std::uint8_t>(value));
+  std::uint8_t buf[2];
+  store_be(buf, value);
+  out.append(buf, 2);
 }
 
+bool compression_fits(const CompressionInfo& info) {
+  return info.level <= 3 && info.algorithm <= 15 && info.compressed <= 1 && info.pretrained_map <= 1;
+}
+
+std::uint8_t compression_byte(const CompressionInfo& info) {
+  return static_cast<std::uint8_t>((info.compressed << 7) | (info.pretrained_map << 6) | (info.algorithm << 2) |
+                                   info.level);
+}
+
+bool version_and_compression_fit(std::uint64_t version, const CompressionInfo& info) {
+  return version <= kMaxVarint && compression_fits(info);
+}
+
+// Room for the largest varint and the compression byte.
+constexpr std::size_t kVersionAndCompressionMax = 9;
+
+std::uint8_t* put_version_and_compression(std::uint64_t version, const CompressionInfo& info, std::uint8_t* p) {
+  p = put_varint(version, p);
+  *p++ = compression_byte(info);
+  return p;
+}
+
+// The version varint and the compression byte, which every kind carries one after the other:
+// both checked before anything is written, then appended at once.
 Status write_version_and_compression(std::uint64_t version, const CompressionInfo& info, Bytes& out) {
-  ZQ_RETURN_IF_ERROR(write_varint(version, out));
-  return write_compression_byte(info, out);
+  if (!version_and_compression_fit(version, info)) [[unlikely]] return WireError::too_large();
+  std::uint8_t buf[kVersionAndCompressionMax];
+  out.append(buf, static_cast<std::size_t>(put_version_and_compression(version, info, buf) - buf));
+  return {};
+}
+
+// The same after the kind code, as the STP, VFSD and FAT manifest headers begin.
+Status write_kind_version_and_compression(std::uint16_t kind, std::uint64_t version, const CompressionInfo& info,
+                                          Bytes& out) {
+  if (!version_and_compression_fit(version, info)) [[unlikely]] return WireError::too_large();
+  std::uint8_t buf[2 + kVersionAndCompressionMax];
+  store_be(buf, kind);
+  out.append(buf, static_cast<std::size_t>(put_version_and_compression(version, info, buf + 2) - buf));
+  return {};
 }
 
 }  // namespace
 
 Status write_compression_byte(const CompressionInfo& info, Bytes& out) {
-  if (info.level > 3 || info.algorithm > 15 || info.compressed > 1 || info.pretrained_map > 1) {
-    return WireError::too_large();
-  }
-  out.push_back(static_cast<std::uint8_t>((info.compressed << 7) | (info.pretrained_map << 6) |
-                                          (info.algorithm << 2) | info.level));
+  if (!compression_fits(info)) return WireError::too_large();
+  out.push_back(compression_byte(info));
   return {};
 }
 
@@ -136,8 +171,7 @@ Result<DMPHeader> parse_dmp_header(ByteView data) {
 }
 
 Status write_stp_header(const STPHeader& header, Bytes& out) {
-  write_u16be(kStpKind, out);
-  return write_version_and_compression(header.version, header.compression_info, out);
+  return write_kind_version_and_compression(kStpKind, header.version, header.compression_info, out);
 }
 
 Status write_itp_header(const ITPHeader& header, Bytes& out) {
@@ -156,8 +190,7 @@ Status write_itp_header(const ITPHeader& header, Bytes& out) {
 }
 
 Status write_vfsd_header(const VFSDHeader& header, Bytes& out) {
-  write_u16be(kVfsdKind, out);
-  ZQ_RETURN_IF_ERROR(write_version_and_compression(header.version, header.compression_info, out));
+  ZQ_RETURN_IF_ERROR(write_kind_version_and_compression(kVfsdKind, header.version, header.compression_info, out));
   ZQ_RETURN_IF_ERROR(write_varint_prefixed(as_bytes(header.path), out));
   ZQ_RETURN_IF_ERROR(write_varint(header.count, out));
   ZQ_RETURN_IF_ERROR(write_varint(header.created_ns, out));
@@ -166,8 +199,8 @@ Status write_vfsd_header(const VFSDHeader& header, Bytes& out) {
 }
 
 Status write_fat_manifest_header(const FATManifestHeader& header, Bytes& out) {
-  write_u16be(kFatManifestKind, out);
-  ZQ_RETURN_IF_ERROR(write_version_and_compression(header.version, header.compression_info, out));
+  ZQ_RETURN_IF_ERROR(
+      write_kind_version_and_compression(kFatManifestKind, header.version, header.compression_info, out));
   ZQ_RETURN_IF_ERROR(write_varint(header.size, out));
   ZQ_RETURN_IF_ERROR(write_varint(header.part_size, out));
   ZQ_RETURN_IF_ERROR(write_varint(header.parts_count, out));

@@ -10,17 +10,18 @@ namespace {
 
 constexpr WireError kBadPayload = WireError::invalid("bad msgpack payload");
 
-// The body after a header of `header_len` bytes, decompressed as `info` says; it must be
-// exactly one value. An inflated body that holds the value in packed form becomes the value's
-// own block.
-Result<Value> decode_value_body(ByteView data, std::size_t header_len, const CompressionInfo& info) {
+// The body after a header of `header_len` bytes, decompressed as `info` says, into `out`; it
+// must be exactly one value. An inflated body that holds the value in packed form becomes the
+// value's own block.
+Status decode_value_body(ByteView data, std::size_t header_len, const CompressionInfo& info, Value& out) {
   ZQ_ASSIGN_OR_RETURN(internal::ContainerBody body, internal::read_container_body(data, header_len, info));
   std::size_t position = 0;
   const std::size_t size = body.view.size();
   auto value = body.was_compressed ? decode_value_taking(std::move(body.decompressed), position, /*ext_as_bytes=*/true)
                                    : decode_value(body.view, position, /*ext_as_bytes=*/true);
   if (!value.ok() || position != size) return kBadPayload;
-  return std::move(value).value();
+  out = std::move(value).value();
+  return {};
 }
 
 // Shared by STP and DMP. `write_header(info, out)` appends the kind's header with that setting.
@@ -52,19 +53,24 @@ Result<Bytes> take_bytes(const Status& status, const ScratchOutput& out) {
 
 }  // namespace
 
-Result<STPContainer> decode_stp(ByteView data) {
+Status decode_stp_into(ByteView data, STPContainer& out) {
   ZQ_ASSIGN_OR_RETURN(const STPHeader header, parse_stp_header(data));
+  ZQ_RETURN_IF_ERROR(decode_value_body(data, header.header_len, header.compression_info, out.payload));
+  out.version = header.version;
+  out.compression_info = header.compression_info;
+  return {};
+}
+
+Result<STPContainer> decode_stp(ByteView data) {
   STPContainer container;
-  ZQ_ASSIGN_OR_RETURN(container.payload, decode_value_body(data, header.header_len, header.compression_info));
-  container.version = header.version;
-  container.compression_info = header.compression_info;
+  ZQ_RETURN_IF_ERROR(decode_stp_into(data, container));
   return container;
 }
 
 Result<DMPContainer> decode_dmp(ByteView data) {
   ZQ_ASSIGN_OR_RETURN(const DMPHeader header, parse_dmp_header(data));
   DMPContainer container;
-  ZQ_ASSIGN_OR_RETURN(container.payload, decode_value_body(data, header.header_len, header.compression_info));
+  ZQ_RETURN_IF_ERROR(decode_value_body(data, header.header_len, header.compression_info, container.payload));
   container.schema_name = std::string(header.schema_name);
   container.version = header.version;
   container.compression_info = header.compression_info;

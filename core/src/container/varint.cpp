@@ -1,6 +1,8 @@
 // Container varint and varint-prefixed byte strings.
 #include "container/varint.h"
 
+#include "serialization/big_endian.h"
+
 namespace zq {
 
 Result<VarintRead> read_varint(ByteView data) {
@@ -20,28 +22,27 @@ Result<PrefixedRead> read_varint_prefixed(ByteView data) {
                       n.size + static_cast<std::size_t>(n.value)};
 }
 
-Status write_varint(std::uint64_t value, Bytes& out) {
-  std::uint8_t buf[8];
-  std::size_t size;
+std::uint8_t* put_varint(std::uint64_t value, std::uint8_t* p) {
   if (value <= 63) {
-    buf[0] = static_cast<std::uint8_t>(value);
-    size = 1;
-  } else if (value <= 16383) {
-    buf[0] = static_cast<std::uint8_t>(0x40 | (value >> 8));
-    buf[1] = static_cast<std::uint8_t>(value);
-    size = 2;
-  } else if (value <= 1073741823) {
-    const auto v = static_cast<std::uint32_t>(value) | 0x80000000U;
-    for (std::size_t i = 0; i < 4; ++i) buf[i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
-    size = 4;
-  } else if (value <= kMaxVarint) {
-    const std::uint64_t v = value | (std::uint64_t{3} << 62);
-    for (std::size_t i = 0; i < 8; ++i) buf[i] = static_cast<std::uint8_t>(v >> (56 - 8 * i));
-    size = 8;
-  } else {
-    return WireError::too_large();
+    *p = static_cast<std::uint8_t>(value);
+    return p + 1;
   }
-  out.insert(out.end(), buf, buf + size);
+  if (value <= 16383) {
+    store_be(p, static_cast<std::uint16_t>(value | 0x4000));
+    return p + 2;
+  }
+  if (value <= 1073741823) {
+    store_be(p, static_cast<std::uint32_t>(value) | 0x80000000U);
+    return p + 4;
+  }
+  store_be(p, value | (std::uint64_t{3} << 62));
+  return p + 8;
+}
+
+Status write_varint(std::uint64_t value, Bytes& out) {
+  if (value > kMaxVarint) [[unlikely]] return WireError::too_large();
+  std::uint8_t buf[8];
+  out.append(buf, static_cast<std::size_t>(put_varint(value, buf) - buf));
   return {};
 }
 

@@ -29,6 +29,9 @@ Result<VarintRead> read_varint(ByteView data);
 Result<PrefixedRead> read_varint_prefixed(ByteView data);
 // Appends the smallest form; TooLarge above 2^62-1, appending nothing.
 Status write_varint(std::uint64_t value, Bytes& out);
+// Writes the smallest form of `value` (at most 2^62-1) at `p`, which has room for 8 bytes;
+// returns the end.
+std::uint8_t* put_varint(std::uint64_t value, std::uint8_t* p);
 // Appends the length of `bytes` as a varint, then the bytes.
 Status write_varint_prefixed(ByteView bytes, Bytes& out);
 

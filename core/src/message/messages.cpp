@@ -35,10 +35,12 @@ Status read_payload(ByteView message, const PayloadFraming& framing, std::uint64
       if (framing.length < available) return WireError::invalid("Trailing bytes");
       break;
   }
-  const ByteView bytes = message.subspan(static_cast<std::size_t>(header_len));
-  slot = TempDataObject::raw(Bytes(bytes.data(), bytes.size()));
+  slot.assign_raw(message.subspan(static_cast<std::size_t>(header_len)));
   return {};
 }
+
+// Out of line: std::string::assign expands into a long branchy body at each call.
+[[gnu::noinline]] void assign_text(std::string& to, std::string_view text) { to.assign(text); }
 
 // The cookies section: one whole MessagePack map, or none (the record's empty map stays).
 Status read_cookies(const std::optional<ByteView>& section, Value& cookies) {
@@ -129,11 +131,12 @@ Result<Bytes> serialize_response(const ZQResponse& response) { return response_b
 Result<Bytes> serialize_response_header(const ZQResponse& response) { return response_bytes(response, false); }
 
 Status deserialize_request_into(ByteView message, ZQRequest& out) {
-  ZQ_ASSIGN_OR_RETURN(const RequestHeader header, read_request_header(message));
+  RequestHeader header;
+  ZQ_RETURN_IF_ERROR(read_request_header_into(message, header));
   ZQ_RETURN_IF_ERROR(read_payload(message, header.payload, header.header_len, out.payload));
-  out.transport.assign(header.transport);
-  out.route.assign(header.route);
-  out.method.assign(header.method);
+  assign_text(out.transport, header.transport);
+  assign_text(out.route, header.route);
+  assign_text(out.method, header.method);
 
   const std::string_view url_text = as_text(header.url);
   if (!is_valid_utf8(url_text)) return WireError::invalid("invalid utf-8 in url");

@@ -42,5 +42,8 @@ Status write_request_header(const RequestHeader& header, Bytes& out);
 // when an item runs past the end; Invalid "transport", "method" or "route" for a code with no
 // token, Invalid "invalid utf-8" for a token text that is not UTF-8; in wire order.
 Result<RequestHeader> read_request_header(ByteView data);
+// The same into `header`, a default-constructed RequestHeader, which on an error holds part of
+// the header and is to be discarded.
+Status read_request_header_into(ByteView data, RequestHeader& header);
 
 }  // namespace zq

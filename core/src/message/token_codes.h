@@ -11,15 +11,6 @@
 
 namespace zq::internal {
 
-// The wire code of the entry of `table` that `matches`, or 0 when none does.
-template <class Matches>
-std::uint8_t wire_code_of(std::span<const tables::NamedCode> table, Matches matches) {
-  for (const tables::NamedCode& entry : table) {
-    if (matches(entry.name)) return static_cast<std::uint8_t>(entry.code + 1);
-  }
-  return 0;
-}
-
 // The token whose wire code is `code`; none for a code without a token.
 inline std::optional<std::string_view> token_of(std::span<const tables::NamedCode> table, unsigned code) {
   for (const tables::NamedCode& entry : table) {

@@ -11,6 +11,8 @@ TempDataObject TempDataObject::raw(Bytes bytes) {
   return slot;
 }
 
+void TempDataObject::assign_raw(ByteView bytes) { state_.emplace<Raw>(Raw{Bytes(bytes.data(), bytes.size())}); }
+
 TempDataObject TempDataObject::decoded(Container container) {
   TempDataObject slot;
   slot.state_.emplace<Decoded>(std::move(container), std::nullopt);
@@ -32,6 +34,25 @@ void TempDataObject::settle(Container&& container) {
   std::optional<Bytes> received;
   if (!reencodes(container)) received = std::move(std::get<Raw>(state_).bytes);
   state_.emplace<Decoded>(std::move(container), std::move(received));
+}
+
+// The bytes leave the Raw state first, so that the container is decoded where it stays rather
+// than moved there; they go back on an error, and on an exception (std::bad_alloc) too.
+Status TempDataObject::decode_in_place() {
+  Bytes bytes = std::move(std::get_if<Raw>(&state_)->bytes);
+  Decoded& decoded = state_.emplace<Decoded>();
+  struct RestoreOnExit {
+    std::variant<std::monostate, Raw, Decoded>& state;
+    Bytes& bytes;
+    bool armed = true;
+    ~RestoreOnExit() {
+      if (armed) state.emplace<Raw>(Raw{std::move(bytes)});
+    }
+  } restore{state_, bytes};
+  ZQ_RETURN_IF_ERROR(decode_container_into(bytes, decoded.container));
+  restore.armed = false;
+  if (!reencodes(decoded.container)) decoded.received = std::move(bytes);
+  return {};
 }
 
 // Unpacking settles the slot as a first read does, so that its bytes stay writable too.
@@ -69,11 +90,7 @@ Status encode_temp_data_object(const TempDataObject& slot, EncodedPayload& out) 
 }
 
 Result<const Container*> unpack_temp_data_object(TempDataObject& slot) {
-  if (slot.state() == TempDataObject::State::Raw) {
-    Container container;
-    ZQ_RETURN_IF_ERROR(decode_container_into(*slot.verbatim(), container));
-    slot.settle(std::move(container));
-  }
+  if (slot.state() == TempDataObject::State::Raw) ZQ_RETURN_IF_ERROR(slot.decode_in_place());
   return slot.container();
 }
 

@@ -23,6 +23,9 @@ class TempDataObject {
   static TempDataObject raw(Bytes bytes);
   static TempDataObject decoded(Container container);
 
+  // Makes the slot Raw with a copy of `bytes`, whatever it held.
+  void assign_raw(ByteView bytes);
+
   // Makes the slot Decoded in place and returns its container: an STP container of nil, version
   // 0 and no compression info, for the caller to fill or replace.
   Container& make_decoded() { return state_.emplace<Decoded>().container; }
@@ -41,6 +44,10 @@ class TempDataObject {
   // released, unless `container` is one its encoder refuses (see reencodes): they are then
   // kept and written in its place, so that a payload once read stays writable.
   void settle(Container&& container);
+
+  // Makes a Raw slot Decoded with the container its stored bytes decode to, settled as settle()
+  // does; the error of decode_container leaves the slot as it was.
+  Status decode_in_place();
 
   friend bool operator==(const TempDataObject&, const TempDataObject&) = default;
 

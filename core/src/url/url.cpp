@@ -18,9 +18,7 @@ void assign_url(Url& to, const Url& from) {
   for (const auto member : kTexts) to.*member = from.*member;
   to.port = from.port;
   to.isIp = from.isIp;
-  to.params.clear();
-  to.params.reserve(from.params.size());
-  for (const QueryParam& param : from.params) to.params.push_back(param);
+  to.params = from.params;
 }
 
 std::string display_url_error(const UrlError& error) {

@@ -2,6 +2,7 @@
 // text and the payload bytes around them.
 #include "message/messages.h"
 
+#include "common/assign_text.h"
 #include "common/utf8.h"
 #include "message/request_header.h"
 #include "message/response_header.h"
@@ -38,9 +39,6 @@ Status read_payload(ByteView message, const PayloadFraming& framing, std::uint64
   slot.assign_raw(message.subspan(static_cast<std::size_t>(header_len)));
   return {};
 }
-
-// Out of line: std::string::assign expands into a long branchy body at each call.
-[[gnu::noinline]] void assign_text(std::string& to, std::string_view text) { to.assign(text); }
 
 // The cookies section: one whole MessagePack map, or none (the record's empty map stays).
 Status read_cookies(const std::optional<ByteView>& section, Value& cookies) {

@@ -3,6 +3,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "common/assign_text.h"
 #include "common/keyed_hash.h"
 #include "url/address.h"
 #include "url/internal/decimal.h"
@@ -14,10 +15,7 @@ namespace {
 constexpr std::string_view kDefaultScheme = "zq";
 constexpr std::size_t npos = std::string_view::npos;
 
-// Out of line, as the helpers below: std::string's assignment and construction expand inline
-// into a long branchy sequence at each call site, and the parser has a dozen of them.
-[[gnu::noinline]] void assign_text(std::string& field, std::string_view text) { field.assign(text); }
-
+// Out of line, as assign_text is, for the same reason: the parser fills a dozen fields.
 // Assigns in place so that a live record reuses its buffers.
 [[gnu::noinline]] void assign(std::optional<std::string>& field, const std::optional<std::string_view>& text) {
   if (!text) {

@@ -25,6 +25,8 @@ if [ ${#need[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${need[@]}"
 fi
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-cmake --build build -j "${ZQ_JOBS:-$(nproc)}"
+# The job count also reaches the build of the instrumented module inside a profile-guided one.
+export CMAKE_BUILD_PARALLEL_LEVEL=${ZQ_JOBS:-$(nproc)}
+cmake --build build -j "$CMAKE_BUILD_PARALLEL_LEVEL"
 py=$(grep '^Python3_EXECUTABLE:' build/CMakeCache.txt | cut -d= -f2)
 PYTHONPATH=build/python "$py" examples/roundtrip.py

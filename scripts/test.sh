@@ -7,6 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${ZQ_JOBS:-$(nproc)}
 [[ $jobs =~ ^[1-9][0-9]*$ ]] || { echo "ZQ_JOBS must be a positive number of jobs, not '$jobs'" >&2; exit 2; }
+# Also for the build that a profile-guided build runs inside its own (the instrumented module).
+export CMAKE_BUILD_PARALLEL_LEVEL=$jobs
 fuzz_seconds=${ZQ_FUZZ_SECONDS:-20}
 
 echo "== release build"

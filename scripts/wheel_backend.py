@@ -36,6 +36,8 @@ def _install_module(staging, build):
     if sys.version_info >= (3, 12):
         configure.append("-DPython3_EXECUTABLE=" + sys.executable)
     jobs = os.environ.get("ZQ_JOBS") or str(len(os.sched_getaffinity(0)))
+    # Also for the build of the instrumented module inside the profile-guided one.
+    os.environ["CMAKE_BUILD_PARALLEL_LEVEL"] = jobs
     _run(configure)
     _run(["cmake", "--build", build, "--target", "zqobjects", "--parallel", jobs])
     _run(["cmake", "--install", build, "--prefix", staging, "--strip"])

@@ -30,9 +30,19 @@ const Bytes* TempDataObject::verbatim() const {
   return decoded && decoded->received ? &*decoded->received : nullptr;
 }
 
+namespace {
+
+// What a slot made Decoded from `bytes` keeps of them: nothing, unless its encoder refuses
+// `container` (see reencodes), whose stored bytes are then written in its place.
+std::optional<Bytes> kept_bytes(const Container& container, Bytes& bytes) {
+  if (reencodes(container)) return std::nullopt;
+  return std::move(bytes);
+}
+
+}  // namespace
+
 void TempDataObject::settle(Container&& container) {
-  std::optional<Bytes> received;
-  if (!reencodes(container)) received = std::move(std::get<Raw>(state_).bytes);
+  std::optional<Bytes> received = kept_bytes(container, std::get<Raw>(state_).bytes);
   state_.emplace<Decoded>(std::move(container), std::move(received));
 }
 
@@ -51,7 +61,7 @@ Status TempDataObject::decode_in_place() {
   } restore{state_, bytes};
   ZQ_RETURN_IF_ERROR(decode_container_into(bytes, decoded.container));
   restore.armed = false;
-  if (!reencodes(decoded.container)) decoded.received = std::move(bytes);
+  decoded.received = kept_bytes(decoded.container, bytes);
   return {};
 }
 

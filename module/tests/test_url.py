@@ -300,6 +300,17 @@ class ParamsReadTest(NotedErrorTestCase):
             self.assertIs(type(params[key]), type(value), key)
         self.assertIsNot(url.params, params)
 
+    def test_names_read_back_many_times(self):
+        # Names of every length around the kept ones, non-ASCII, and more names than there are
+        # kept slots, read from the record and from the text, again and again.
+        names = ["", "a", "a\x00", "ü", "😀" * 6, "k" * 24, "k" * 25, "k" * 40]
+        names += ["name%d" % i for i in range(3000)]
+        url = Url("x://h")
+        url.params = {name: i for i, name in enumerate(names)}
+        for _ in range(3):
+            for params in (url.params, Url(str(url)).params):
+                self.assertEqual(list(params.items()), [(name, i) for i, name in enumerate(names)])
+
     def test_literal_eval_is_looked_up_on_every_read(self):
         url = Url("x://h?a=[1]&b=2")
         with mock.patch.object(ast, "literal_eval", lambda text: ("patched", text)):

@@ -10,6 +10,7 @@
 #include "frame/kinds.h"
 #include "frame/lossy_text.h"
 #include "frame/pyref.h"
+#include "values/key_cache.h"
 
 namespace zqpy {
 namespace {
@@ -112,9 +113,15 @@ bool item_to_param(PyObject* key, PyObject* value, zq::QueryParam& out) {
 
 }  // namespace
 
+// Parameter names repeat from URL to URL as map keys do, so they come from the same cache of key
+// strs.
 PyObject* params_to_dict(const std::vector<zq::QueryParam>& params) {
+  KeyCache keys;
   return dict_from_pairs(
-      params, [](const zq::QueryParam& param) { return text_object(param.key); },
+      params,
+      [&keys](const zq::QueryParam& param) {
+        return keys.text(reinterpret_cast<const std::uint8_t*>(param.key.data()), param.key.size());
+      },
       [](const zq::QueryParam& param) { return query_value_to_object(param.value); });
 }
 

@@ -69,7 +69,7 @@ PyObject* Url_new(PyTypeObject* cls, PyObject* url) {
   std::string_view text;
   if (url && !is_url(url, from_url)) return nullptr;
   if (url && !from_url && !kinds::Text::convert(url, text)) return nullptr;
-  PyRef instance(new_instance<UrlObject>(cls, zq::new_url()));
+  PyRef instance(new_instance<UrlObject>(cls));
   if (!instance) return nullptr;
   zq::Url& record = as_instance<UrlObject>(instance.get())->record;
   if (from_url) {
@@ -271,7 +271,7 @@ bool url_from_object(PyObject* obj, zq::Url& out) {
 PyObject* url_to_object(const zq::Url& url) {
   PyTypeObject* type = UrlObject::type();
   if (!type) return nullptr;
-  PyRef instance(new_instance<UrlObject>(type, zq::new_url()));
+  PyRef instance(new_instance<UrlObject>(type));
   if (!instance) return nullptr;
   zq::assign_url(as_instance<UrlObject>(instance.get())->record, url);
   return instance.release();

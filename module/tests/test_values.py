@@ -100,6 +100,17 @@ class RoundTripTest(unittest.TestCase):
         nested_maps = [{"id": i, "name": "n%d" % i} for i in range(100)]
         self.assertEqual(through_wire(nested_maps), nested_maps)
 
+    def test_short_keys_are_kept_between_reads(self):
+        # One key of each length class the kept slots compare differently (one partial word, a
+        # whole one, two overlapping ones, three), each read back as the str kept from before.
+        keys = ["", "ab", "abcdefg", "abcdefgh", "abcdefghi", "a" * 16, "b" * 17, "c" * 24]
+        data = STPContainer(dict.fromkeys(keys, 0)).serialize()
+        first = list(STPContainer.deserialize(data).payload)
+        second = list(STPContainer.deserialize(data).payload)
+        self.assertEqual(first, keys)
+        for a, b in zip(first, second):
+            self.assertIs(a, b, repr(a))
+
     def test_dict_keeps_distinct_keys_in_order(self):
         self.assertEqual(list(through_wire({1: "int", "1": "str"}).items()), [(1, "int"), ("1", "str")])
 

@@ -1,6 +1,6 @@
-// The URL parser as it was before its query and separator scans were reworked, kept apart from
-// the core as a reference: the core's parser must give the same record or the same error for
-// every text.
+// The URL parser as it was before its query and separator scans were reworked, with the query
+// value reader of query_value_reference.h, kept apart from the core as a reference: the core's
+// parser must give the same record or the same error for every text.
 #pragma once
 
 #include <optional>
@@ -13,6 +13,7 @@
 #include "common/keyed_hash.h"
 #include "url/address.h"
 #include "url/internal/decimal.h"
+#include "query_value_reference.h"
 #include "url/url.h"
 
 namespace zq::reference {
@@ -146,7 +147,7 @@ inline constexpr std::size_t kLinearLookupPieces = 16;
 // Gives `param`, or a new pair for the key when it is null, the typed value of `piece`, which
 // `equals` splits into key and value (None without an "=").
 inline void store_param(std::vector<QueryParam>& params, QueryParam* param,
-                                   std::string_view piece, std::size_t equals) {
+                        std::string_view piece, std::size_t equals) {
   if (!param) {
     param = &params.emplace_back();
     assign_text(param->key, piece.substr(0, equals));

@@ -1,7 +1,8 @@
-// The URL parser against its reference: over generated texts (random mixes of the bytes and
-// pieces URLs are made of, realistic URLs and mutations of them, queries around the piece count
-// where repeated keys move to an index) both must give the same error, or the same record, for
-// text and message rules, read into a fresh record and into a live one.
+// The URL parser and the query value reader against their references. Over generated URL texts
+// (random mixes of the bytes and pieces URLs are made of, realistic URLs and mutations of them,
+// queries around the piece count where repeated keys move to an index) both parsers must give
+// the same error, or the same record, for text and message rules, read into a fresh record and
+// into a live one; over generated value texts both readers must give the same value.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -11,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "query_value_reference.h"
 #include "url/url.h"
 #include "url_parser_reference.h"
 #include "url_test_util.h"
@@ -19,15 +21,16 @@ namespace zq {
 namespace {
 
 // Equality with floats compared by bit pattern, so that -0.0 and 0.0 differ.
+bool same(const QueryValue& a, const QueryValue& b) {
+  if (!(a == b)) return false;
+  return a.kind() != QueryValue::Kind::Float ||
+         std::bit_cast<std::uint64_t>(a.as_float()) == std::bit_cast<std::uint64_t>(b.as_float());
+}
+
 bool same(const Url& a, const Url& b) {
   if (!(a == b)) return false;
   for (std::size_t i = 0; i < a.params.size(); ++i) {
-    const QueryValue& x = a.params[i].value;
-    if (x.kind() == QueryValue::Kind::Float &&
-        std::bit_cast<std::uint64_t>(x.as_float()) !=
-            std::bit_cast<std::uint64_t>(b.params[i].value.as_float())) {
-      return false;
-    }
+    if (!same(a.params[i].value, b.params[i].value)) return false;
   }
   return true;
 }
@@ -165,6 +168,50 @@ TEST(UrlParserReferenceTest, QueriesAroundTheIndexThreshold) {
   for (int i = 0; i < 8000; ++i) {
     const std::size_t pieces = i % 2 == 0 ? 14 + rng() % 5 : 1 + rng() % 40;
     ASSERT_TRUE(agrees("zq://h/p?" + query_of(rng, pieces) + (rng() % 2 ? "#f" : "")));
+  }
+}
+
+// Pieces of integer and float literals, with signs, base prefixes, underscores, exponents and
+// the texts around them.
+const std::vector<std::string> kValuePieces = {
+    "0", "1", "5", "7", "9", "00", "123456789", "0x", "0X", "0b", "0B", "0o", "0O", "a", "f", "F",
+    "g", "z", "_", "__", "+", "-", ".", "e", "E", "e-", "E+", "'", "\"", "\\", "(", ")", "[", "]",
+    "{", "}", " ", "\t", "\n", "\r", "\f", "\v", "None", "True", "False", "inf", "nan", "x",
+    "9223372036854775807", "9223372036854775808", "18446744073709551616",
+    "170141183460469231731687303715884105727", "170141183460469231731687303715884105728"};
+
+// Runs of `length` digits of `base`, with a sign and a prefix now and then, and underscores
+// between some digits: integers around the widths the reader switches at.
+std::string digit_run(std::mt19937_64& rng, std::size_t length) {
+  static const char kDigits[] = "0123456789abcdefABCDEF";
+  std::string text;
+  if (rng() % 3 == 0) text += rng() % 2 ? "-" : "+";
+  const std::size_t digits = rng() % 4 == 0 ? 22 : 10;
+  if (digits == 22) text += rng() % 2 ? "0x" : "0X";
+  for (std::size_t i = 0; i < length; ++i) {
+    if (i > 0 && rng() % 6 == 0) text += '_';
+    text += kDigits[rng() % digits];
+  }
+  return text;
+}
+
+TEST(QueryValueReferenceTest, RandomMixes) {
+  std::mt19937_64 rng(3);
+  for (int i = 0; i < 200000; ++i) {
+    std::string text;
+    const std::size_t pieces = 1 + rng() % 8;
+    for (std::size_t p = 0; p < pieces; ++p) text += kValuePieces[rng() % kValuePieces.size()];
+    ASSERT_TRUE(same(parse_query_value(text), reference::parse_query_value(text)))
+        << testing::PrintToString(text);
+  }
+}
+
+TEST(QueryValueReferenceTest, IntegersOfEveryWidth) {
+  std::mt19937_64 rng(64);
+  for (int i = 0; i < 100000; ++i) {
+    const std::string text = digit_run(rng, 1 + rng() % 45);
+    ASSERT_TRUE(same(parse_query_value(text), reference::parse_query_value(text)))
+        << testing::PrintToString(text);
   }
 }
 

@@ -24,7 +24,10 @@ constexpr std::size_t npos = std::string_view::npos;
     field.reset();
     return;
   }
-  if (!field) field.emplace();
+  if (!field) {
+    field.emplace(*text);
+    return;
+  }
   assign_text(*field, *text);
 }
 

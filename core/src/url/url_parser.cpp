@@ -37,13 +37,12 @@ constexpr std::size_t npos = std::string_view::npos;
 }
 
 // Splits the text before "://" into transport, route and scheme, or fails with the chain. One
-// look at each byte finds the first "~~" and the positions of the single "~".
+// search for each "~" finds the first "~~" and the positions of the single "~".
 Result<void, UrlError> read_protocol_chain(Url& url, std::string_view chain) {
   std::size_t pair = npos;
   std::size_t tildes[2] = {};
   std::size_t tilde_count = 0;
-  for (std::size_t i = 0; i < chain.size(); ++i) {
-    if (chain[i] != '~') continue;
+  for (std::size_t i = chain.find('~'); i != npos; i = chain.find('~', i + 1)) {
     if (i + 1 < chain.size() && chain[i + 1] == '~') {
       pair = i;
       break;

@@ -8,6 +8,7 @@
 #include <limits>
 #include <optional>
 #include <system_error>
+#include <type_traits>
 
 namespace zq {
 namespace {
@@ -55,9 +56,54 @@ struct IntegerRead {
   std::int64_t value = 0;
 };
 
+// The digits of an integer literal in `base`, after its sign and prefix, with single
+// underscores between them. `Magnitude` is unsigned __int128, which the loop keeps below 2^127,
+// or a type that every value of `digits` fits.
+template <class Magnitude>
+IntegerRead read_digits(std::string_view digits, unsigned base, bool prefixed, bool negative) {
+  __extension__ using U128 = unsigned __int128;
+  constexpr bool kWide = std::is_same_v<Magnitude, U128>;
+  // The magnitude must stay below 2^127 to be an integer at all. The cut-off of each base is a
+  // constant, so the loop does no 128-bit division.
+  constexpr U128 kLargest = (U128{1} << 127) - 1;
+  const U128 cutoff = base == 2    ? kLargest / 2
+                      : base == 8  ? kLargest / 8
+                      : base == 16 ? kLargest / 16
+                                   : kLargest / 10;
+  const auto cutoff_digit = static_cast<unsigned>(kLargest - cutoff * base);
+  Magnitude magnitude = 0;
+  bool any_digit = false;
+  bool after_underscore = false;
+  for (char c : digits) {
+    if (c == '_') {
+      if (after_underscore || (!any_digit && !prefixed)) return {};
+      after_underscore = true;
+      continue;
+    }
+    const unsigned digit = digit_value(c);
+    if (digit >= base) return {};
+    if constexpr (kWide) {
+      if (magnitude > cutoff || (magnitude == cutoff && digit > cutoff_digit)) return {};
+    }
+    magnitude = magnitude * base + digit;
+    any_digit = true;
+    after_underscore = false;
+  }
+  if (after_underscore || !any_digit) return {};
+  // A decimal number may start with 0 only when it is all zeros (no octal without 0o).
+  if (!prefixed && digits[0] == '0' && magnitude != 0) return {};
+
+  constexpr auto kInt64Max = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  using enum IntegerRead::Outcome;
+  if (!negative && magnitude <= kInt64Max) return {Fits, static_cast<std::int64_t>(magnitude)};
+  if (negative && magnitude <= Magnitude{kInt64Max} + 1) {
+    return {Fits, static_cast<std::int64_t>(0 - static_cast<std::uint64_t>(magnitude))};
+  }
+  return {TooLarge};
+}
+
 // Integer literal with optional sign, base prefix and single underscores between digits.
 IntegerRead parse_integer(std::string_view trimmed) {
-  __extension__ using U128 = unsigned __int128;
   std::string_view s = trimmed;
   bool negative = false;
   if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
@@ -73,41 +119,12 @@ IntegerRead parse_integer(std::string_view trimmed) {
     if (s.empty()) return {};
   }
 
-  // The magnitude must stay below 2^127 to be an integer at all. The cut-off of each base is a
-  // constant, so the loop does no 128-bit division.
-  constexpr U128 kLargest = (U128{1} << 127) - 1;
-  const U128 cutoff = base == 2    ? kLargest / 2
-                      : base == 8  ? kLargest / 8
-                      : base == 16 ? kLargest / 16
-                                   : kLargest / 10;
-  const auto cutoff_digit = static_cast<unsigned>(kLargest - cutoff * base);
-  U128 magnitude = 0;
-  bool any_digit = false;
-  bool after_underscore = false;
-  for (char c : s) {
-    if (c == '_') {
-      if (after_underscore || (!any_digit && !prefixed)) return {};
-      after_underscore = true;
-      continue;
-    }
-    const unsigned digit = digit_value(c);
-    if (digit >= base) return {};
-    if (magnitude > cutoff || (magnitude == cutoff && digit > cutoff_digit)) return {};
-    magnitude = magnitude * base + digit;
-    any_digit = true;
-    after_underscore = false;
-  }
-  if (after_underscore || !any_digit) return {};
-  // A decimal number may start with 0 only when it is all zeros (no octal without 0o).
-  if (!prefixed && s[0] == '0' && magnitude != 0) return {};
-
-  constexpr U128 kInt64Max = static_cast<U128>(std::numeric_limits<std::int64_t>::max());
-  using enum IntegerRead::Outcome;
-  if (!negative && magnitude <= kInt64Max) return {Fits, static_cast<std::int64_t>(magnitude)};
-  if (negative && magnitude <= kInt64Max + 1) {
-    return {Fits, static_cast<std::int64_t>(0 - static_cast<std::uint64_t>(magnitude))};
-  }
-  return {TooLarge};
+  // Fifteen digits of base 16 or less stay below 2^60: a text that short is read in 64 bits,
+  // with nothing to check against the cut-off.
+  constexpr std::size_t kNarrowDigitsMax = 15;
+  __extension__ using U128 = unsigned __int128;
+  return s.size() <= kNarrowDigitsMax ? read_digits<std::uint64_t>(s, base, prefixed, negative)
+                                      : read_digits<U128>(s, base, prefixed, negative);
 }
 
 // True when a decimal number that does not fit a double is too large rather than too small: the

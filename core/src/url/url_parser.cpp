@@ -1,6 +1,9 @@
 // Parsing URL text into a record: protocol chain, fragment, query, path, host and port, then the
 // typed parameters. Each component is written as soon as it is read.
+#include <algorithm>
+#include <array>
 #include <optional>
+#include <span>
 #include <unordered_map>
 
 #include "common/assign_text.h"
@@ -22,7 +25,10 @@ constexpr std::size_t npos = std::string_view::npos;
     field.reset();
     return;
   }
-  if (!field) field.emplace();
+  if (!field) {
+    field.emplace(*text);
+    return;
+  }
   assign_text(*field, *text);
 }
 
@@ -32,13 +38,12 @@ constexpr std::size_t npos = std::string_view::npos;
 }
 
 // Splits the text before "://" into transport, route and scheme, or fails with the chain. One
-// look at each byte finds the first "~~" and the positions of the single "~".
+// search for each "~" finds the first "~~" and the positions of the single "~".
 Result<void, UrlError> read_protocol_chain(Url& url, std::string_view chain) {
   std::size_t pair = npos;
   std::size_t tildes[2] = {};
   std::size_t tilde_count = 0;
-  for (std::size_t i = 0; i < chain.size(); ++i) {
-    if (chain[i] != '~') continue;
+  for (std::size_t i = chain.find('~'); i != npos; i = chain.find('~', i + 1)) {
     if (i + 1 < chain.size() && chain[i + 1] == '~') {
       pair = i;
       break;
@@ -70,22 +75,18 @@ Result<void, UrlError> read_protocol_chain(Url& url, std::string_view chain) {
   return {};
 }
 
-bool is_host_byte(char c) {
-  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
-  switch (c) {
-    case '*':
-    case '-':
-    case '.':
-    case '<':
-    case '>':
-    case '@':
-    case '_':
-    case '~':
-      return true;
-    default:
-      return false;
-  }
-}
+// The bytes a host name may hold: ASCII letters and digits and "*-.<>@_~". A table, so that the
+// scan of a name costs one load for each byte.
+constexpr auto kHostBytes = [] {
+  std::array<bool, 256> table{};
+  for (char c = 'a'; c <= 'z'; ++c) table[static_cast<unsigned char>(c)] = true;
+  for (char c = 'A'; c <= 'Z'; ++c) table[static_cast<unsigned char>(c)] = true;
+  for (char c = '0'; c <= '9'; ++c) table[static_cast<unsigned char>(c)] = true;
+  for (char c : std::string_view("*-.<>@_~")) table[static_cast<unsigned char>(c)] = true;
+  return table;
+}();
+
+bool is_host_byte(char c) { return kHostBytes[static_cast<unsigned char>(c)]; }
 
 // A non-empty host: "[address]" or "[address]:port", or a name of host bytes with an optional
 // ":port". Writes hostname, isIp and port together, or nothing when the host is invalid.
@@ -152,6 +153,15 @@ constexpr std::size_t kLinearLookupPieces = 16;
   param->value = equals == npos ? QueryValue::none() : parse_query_value(piece.substr(equals + 1));
 }
 
+// The position of the first "=" in a query piece, or npos. A piece is short and its key shorter:
+// a loop over the key costs less than a call to memchr.
+std::size_t find_equals(std::string_view piece) {
+  for (std::size_t i = 0; i < piece.size(); ++i) {
+    if (piece[i] == '=') return i;
+  }
+  return npos;
+}
+
 // Calls `store(piece, equals)` for each non-empty piece between "&", in order, with the
 // position of its first "=" (npos without one).
 template <class Store>
@@ -163,7 +173,7 @@ void for_each_piece(std::string_view query, Store store) {
     const std::string_view piece = query.substr(begin, end - begin);
     begin = end + 1;
     if (piece.empty()) continue;
-    store(piece, piece.find('='));
+    store(piece, find_equals(piece));
   }
 }
 
@@ -179,20 +189,32 @@ void for_each_piece(std::string_view query, Store store) {
   });
 }
 
-// Splits the query at "&" into key and typed value; a repeated key updates its first pair.
+// Splits the query at "&" into key and typed value; a repeated key updates its first pair. One
+// search for each "&" both counts the pieces, which decides the lookup, and splits them.
 void read_params(std::vector<QueryParam>& params, std::string_view query) {
   params.clear();
   if (query.empty()) return;
 
-  std::size_t pieces = 1;
-  for (std::size_t at = query.find('&'); at != npos; at = query.find('&', at + 1)) ++pieces;
-  if (pieces > kLinearLookupPieces) [[unlikely]] {
-    read_params_indexed(params, query);
-    return;
+  std::size_t ends[kLinearLookupPieces];  // where each piece ends
+  std::size_t count = 0;
+  for (std::size_t begin = 0;;) {
+    if (count == kLinearLookupPieces) [[unlikely]] {
+      read_params_indexed(params, query);
+      return;
+    }
+    const std::size_t end = std::min(query.find('&', begin), query.size());
+    ends[count++] = end;
+    if (end == query.size()) break;
+    begin = end + 1;
   }
 
-  params.reserve(pieces);
-  for_each_piece(query, [&](std::string_view piece, std::size_t equals) {
+  params.reserve(count);
+  std::size_t begin = 0;
+  for (const std::size_t end : std::span(ends, count)) {
+    const std::string_view piece = query.substr(begin, end - begin);
+    begin = end + 1;
+    if (piece.empty()) continue;
+    const std::size_t equals = find_equals(piece);
     const std::string_view key = piece.substr(0, equals);
     QueryParam* param = nullptr;
     for (QueryParam& existing : params) {
@@ -202,7 +224,7 @@ void read_params(std::vector<QueryParam>& params, std::string_view query) {
       }
     }
     store_param(params, param, piece, equals);
-  });
+  }
 }
 
 // How far the parser accepts what the printer writes for records it did not make itself.
@@ -213,9 +235,20 @@ enum class Rules : std::uint8_t {
             // "~" without a transport, no hostname and an IP host starting with "["
 };
 
+// The position of the first "://". Each "/" is tested for the ":" before it and the "/" after
+// it, so that a protocol chain holding ":" costs no more searches than one without.
+std::size_t find_separator(std::string_view text) {
+  for (std::size_t slash = text.find('/'); slash != npos; slash = text.find('/', slash + 1)) {
+    if (slash > 0 && text[slash - 1] == ':' && slash + 1 < text.size() && text[slash + 1] == '/') {
+      return slash - 1;
+    }
+  }
+  return npos;
+}
+
 Result<void, UrlError> parse_into(Url& url, std::string_view text, Rules rules) {
   const bool printed = rules == Rules::Printed;
-  const std::size_t separator = text.find("://");
+  const std::size_t separator = find_separator(text);
   if (separator == npos || (!printed && separator + 3 == text.size())) [[unlikely]] {
     return fail(UrlErrorKind::InvalidUrl, text);
   }

@@ -1,0 +1,318 @@
+// The query value reader as it was before integers short enough for 64 bits were read without
+// 128-bit arithmetic, kept apart from the core as a reference: the core's reader must give the
+// same value for every text.
+#pragma once
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "url/query_value.h"
+
+namespace zq::reference {
+
+// Python's str.strip() set for ASCII, without vertical tab.
+inline bool is_blank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
+
+inline std::string_view trim(std::string_view text) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && is_blank(text[begin])) ++begin;
+  while (end > begin && is_blank(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// The value of `c` as a digit of base 2, 8, 10 or 16, or 16 (never valid) when it is none.
+inline unsigned digit_value(char c) {
+  if (is_digit(c)) return static_cast<unsigned>(c - '0');
+  if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
+  if (c >= 'A' && c <= 'F') return static_cast<unsigned>(c - 'A' + 10);
+  return 16;
+}
+
+// The base that a "0b", "0o" or "0x" prefix letter selects (either case), or 10.
+inline unsigned prefix_base(char letter) {
+  switch (letter | 0x20) {
+    case 'b':
+      return 2;
+    case 'o':
+      return 8;
+    case 'x':
+      return 16;
+    default:
+      return 10;
+  }
+}
+
+// What an integer literal read to: no integer at all, a 64-bit value, or an integer beyond 64
+// bits, which stays a Literal of its text.
+struct IntegerRead {
+  enum class Outcome : std::uint8_t { NotInteger, Fits, TooLarge };
+  Outcome outcome = Outcome::NotInteger;
+  std::int64_t value = 0;
+};
+
+// Integer literal with optional sign, base prefix and single underscores between digits.
+inline IntegerRead parse_integer(std::string_view trimmed) {
+  __extension__ using U128 = unsigned __int128;
+  std::string_view s = trimmed;
+  bool negative = false;
+  if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
+    negative = s[0] == '-';
+    s.remove_prefix(1);
+  }
+  if (s.empty()) return {};
+
+  const unsigned base = s.size() >= 2 && s[0] == '0' ? prefix_base(s[1]) : 10;
+  const bool prefixed = base != 10;
+  if (prefixed) {
+    s.remove_prefix(2);
+    if (s.empty()) return {};
+  }
+
+  // The magnitude must stay below 2^127 to be an integer at all. The cut-off of each base is a
+  // constant, so the loop does no 128-bit division.
+  constexpr U128 kLargest = (U128{1} << 127) - 1;
+  const U128 cutoff = base == 2    ? kLargest / 2
+                      : base == 8  ? kLargest / 8
+                      : base == 16 ? kLargest / 16
+                                   : kLargest / 10;
+  const auto cutoff_digit = static_cast<unsigned>(kLargest - cutoff * base);
+  U128 magnitude = 0;
+  bool any_digit = false;
+  bool after_underscore = false;
+  for (char c : s) {
+    if (c == '_') {
+      if (after_underscore || (!any_digit && !prefixed)) return {};
+      after_underscore = true;
+      continue;
+    }
+    const unsigned digit = digit_value(c);
+    if (digit >= base) return {};
+    if (magnitude > cutoff || (magnitude == cutoff && digit > cutoff_digit)) return {};
+    magnitude = magnitude * base + digit;
+    any_digit = true;
+    after_underscore = false;
+  }
+  if (after_underscore || !any_digit) return {};
+  // A decimal number may start with 0 only when it is all zeros (no octal without 0o).
+  if (!prefixed && s[0] == '0' && magnitude != 0) return {};
+
+  constexpr U128 kInt64Max = static_cast<U128>(std::numeric_limits<std::int64_t>::max());
+  using enum IntegerRead::Outcome;
+  if (!negative && magnitude <= kInt64Max) return {Fits, static_cast<std::int64_t>(magnitude)};
+  if (negative && magnitude <= kInt64Max + 1) {
+    return {Fits, static_cast<std::int64_t>(0 - static_cast<std::uint64_t>(magnitude))};
+  }
+  return {TooLarge};
+}
+
+// True when a decimal number that does not fit a double is too large rather than too small: the
+// leading non-zero digit stands at a positive power of ten. `number` holds digits, at most one
+// ".", and optionally an exponent marker with a signed exponent; its mantissa is not all zeros.
+inline bool is_beyond_largest(std::string_view number) {
+  const std::size_t marker = number.find_first_of("eE");
+  const std::string_view mantissa = number.substr(0, marker);
+
+  // Saturate the exponent: any exponent this large decides the direction on its own.
+  constexpr long long kSaturation = 1'000'000'000'000'000LL;
+  long long exponent = 0;
+  if (marker != std::string_view::npos) {
+    std::string_view digits = number.substr(marker + 1);
+    const bool negative = !digits.empty() && digits[0] == '-';
+    if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) digits.remove_prefix(1);
+    for (char c : digits) {
+      exponent = exponent * 10 + (c - '0');
+      if (exponent > kSaturation) {
+        exponent = kSaturation;
+        break;
+      }
+    }
+    if (negative) exponent = -exponent;
+  }
+
+  const std::size_t dot = mantissa.find('.');
+  const long long int_digits =
+      static_cast<long long>(dot == std::string_view::npos ? mantissa.size() : dot);
+  long long index = 0;  // position of the digit among the mantissa's digits
+  for (char c : mantissa) {
+    if (c == '.') continue;
+    if (c != '0') break;
+    ++index;
+  }
+  return int_digits - index - 1 + exponent > 0;
+}
+
+// Powers of ten that are exact doubles (5^22 < 2^53).
+inline constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+inline constexpr int kExactPowerMax = 22;
+
+// The general case of parse_float, for the number `body` it has checked, without the sign that
+// `negative` gives.
+inline double read_float_by_from_chars(std::string_view body, bool has_underscore, bool negative) {
+  std::string without_underscores;
+  std::string_view number = body;
+  if (has_underscore) {
+    without_underscores.reserve(body.size());
+    for (char c : body) {
+      if (c != '_') without_underscores += c;
+    }
+    number = without_underscores;
+  }
+
+  double value = 0.0;
+  // The grammar above is a subset of from_chars' own, so it reads the whole number.
+  const std::from_chars_result read =
+      std::from_chars(number.data(), number.data() + number.size(), value);
+  if (read.ec == std::errc::result_out_of_range) {
+    // from_chars leaves the value untouched past either end of the range.
+    value = is_beyond_largest(number) ? std::numeric_limits<double>::infinity() : 0.0;
+  }
+  return negative ? -value : value;
+}
+
+// Float literal: digits with at most one ".", an optional exponent and single underscores after
+// digits; correctly rounded, with infinity and zero past the ends of the range.
+// The scan that checks the grammar also collects the digits. When they form an integer of at
+// most 2^53 and the power of ten is at most 10^22, both are exact doubles and one
+// multiplication or division rounds correctly; every other number goes to std::from_chars.
+inline std::optional<double> parse_float(std::string_view trimmed) {
+  std::string_view body = trimmed;
+  bool negative = false;
+  if (!body.empty() && (body[0] == '+' || body[0] == '-')) {
+    negative = body[0] == '-';
+    body.remove_prefix(1);
+  }
+
+  enum class Last { Start, Digit, Underscore, Dot, Marker, ExponentSign };
+  Last last = Last::Start;
+  bool any_digit = false;
+  bool digit_before_dot = false;
+  bool has_dot = false;
+  bool has_marker = false;
+  bool has_underscore = false;
+  // The mantissa's digits from the first non-zero one, while 19 of them fit (a 20th marks it
+  // too long); the digits after the point and the exponent, both saturated far beyond any power
+  // of ten that can be exact.
+  constexpr int kMantissaDigitsMax = 19;
+  constexpr int kSaturation = 100000;
+  std::uint64_t mantissa = 0;
+  int mantissa_digits = 0;
+  int fraction_digits = 0;
+  int exponent = 0;
+  bool exponent_negative = false;
+  for (char c : body) {
+    if (is_digit(c)) {
+      const int digit = c - '0';
+      if (has_marker) {
+        exponent = std::min(exponent * 10 + digit, kSaturation);
+      } else {
+        if ((mantissa != 0 || digit != 0) && mantissa_digits <= kMantissaDigitsMax) {
+          if (mantissa_digits < kMantissaDigitsMax) mantissa = mantissa * 10 + static_cast<unsigned>(digit);
+          ++mantissa_digits;
+        }
+        if (has_dot) fraction_digits = std::min(fraction_digits + 1, kSaturation);
+      }
+      any_digit = true;
+      last = Last::Digit;
+    } else if (c == '_') {
+      if (last != Last::Digit) return std::nullopt;
+      has_underscore = true;
+      last = Last::Underscore;
+    } else if (c == '.') {
+      if (has_dot || has_marker || (last != Last::Start && last != Last::Digit))
+        return std::nullopt;
+      has_dot = true;
+      digit_before_dot = any_digit;
+      last = Last::Dot;
+    } else if (c == 'e' || c == 'E') {
+      if (has_marker || !(last == Last::Digit || (last == Last::Dot && digit_before_dot))) {
+        return std::nullopt;
+      }
+      has_marker = true;
+      last = Last::Marker;
+    } else if (c == '+' || c == '-') {
+      if (last != Last::Marker) return std::nullopt;
+      exponent_negative = c == '-';
+      last = Last::ExponentSign;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (last == Last::Underscore || !any_digit) return std::nullopt;
+  if (has_marker ? last != Last::Digit : !has_dot) return std::nullopt;
+
+  const int scale = (exponent_negative ? -exponent : exponent) - fraction_digits;
+  if (mantissa_digits <= kMantissaDigitsMax && mantissa <= std::uint64_t{1} << 53 &&
+      scale >= -kExactPowerMax && scale <= kExactPowerMax) {
+    const auto exact = static_cast<double>(mantissa);
+    const double value = scale < 0 ? exact / kExactPowersOfTen[-scale] : exact * kExactPowersOfTen[scale];
+    return negative ? -value : value;
+  }
+
+  return read_float_by_from_chars(body, has_underscore, negative);
+}
+
+// 'text' or "text" without the quote character and without backslashes inside.
+inline std::optional<std::string_view> unquote(std::string_view trimmed) {
+  if (trimmed.size() < 2) return std::nullopt;
+  const char quote = trimmed.front();
+  if ((quote != '\'' && quote != '"') || trimmed.back() != quote) return std::nullopt;
+  const std::string_view inner = trimmed.substr(1, trimmed.size() - 2);
+  if (inner.find_first_of(quote == '\'' ? "'\\" : "\"\\") != std::string_view::npos) {
+    return std::nullopt;
+  }
+  return inner;
+}
+
+inline bool is_bracketed(std::string_view trimmed) {
+  if (trimmed.size() < 2) return false;
+  const char open = trimmed.front();
+  const char close = trimmed.back();
+  return (open == '(' && close == ')') || (open == '[' && close == ']') ||
+         (open == '{' && close == '}');
+}
+
+inline QueryValue str_value(std::string_view text) { return QueryValue::str(std::string(text)); }
+
+inline QueryValue literal_value(std::string_view text) {
+  return QueryValue::literal(std::string(text));
+}
+
+inline QueryValue parse_query_value(std::string_view text) {
+  const std::string_view trimmed = trim(text);
+  if (trimmed.empty()) return str_value(text);
+
+  if (trimmed == "None") return QueryValue::none();
+  if (trimmed == "True") return QueryValue::boolean(true);
+  if (trimmed == "False") return QueryValue::boolean(false);
+
+  // Integers and floats start with a sign, a digit or (floats) a point.
+  const char first = trimmed.front();
+  if (is_digit(first) || first == '+' || first == '-' || first == '.') {
+    const IntegerRead integer = parse_integer(trimmed);
+    if (integer.outcome == IntegerRead::Outcome::Fits) return QueryValue::integer(integer.value);
+    if (integer.outcome == IntegerRead::Outcome::TooLarge) return literal_value(trimmed);
+    if (auto number = parse_float(trimmed)) return QueryValue::floating(*number);
+  }
+
+  if (first == '\'' || first == '"') {
+    if (auto inner = unquote(trimmed)) return str_value(*inner);
+    return str_value(text);
+  }
+  if (is_bracketed(trimmed)) return literal_value(trimmed);
+  return str_value(text);
+}
+
+}  // namespace zq::reference

@@ -162,18 +162,22 @@ std::size_t find_equals(std::string_view piece) {
   return npos;
 }
 
-// Calls `store(piece, equals)` for each non-empty piece between "&", in order, with the
-// position of its first "=" (npos without one).
+// Calls `store(piece, equals)` for the piece of `query` from `begin` to `end` unless it is
+// empty, with the position of its first "=" (npos without one).
+template <class Store>
+void store_piece(std::string_view query, std::size_t begin, std::size_t end, Store& store) {
+  const std::string_view piece = query.substr(begin, end - begin);
+  if (!piece.empty()) store(piece, find_equals(piece));
+}
+
+// store_piece for each piece between "&", in order.
 template <class Store>
 void for_each_piece(std::string_view query, Store store) {
   std::size_t begin = 0;
   while (begin <= query.size()) {
-    std::size_t end = query.find('&', begin);
-    if (end == npos) end = query.size();
-    const std::string_view piece = query.substr(begin, end - begin);
+    const std::size_t end = std::min(query.find('&', begin), query.size());
+    store_piece(query, begin, end, store);
     begin = end + 1;
-    if (piece.empty()) continue;
-    store(piece, find_equals(piece));
   }
 }
 
@@ -209,12 +213,7 @@ void read_params(std::vector<QueryParam>& params, std::string_view query) {
   }
 
   params.reserve(count);
-  std::size_t begin = 0;
-  for (const std::size_t end : std::span(ends, count)) {
-    const std::string_view piece = query.substr(begin, end - begin);
-    begin = end + 1;
-    if (piece.empty()) continue;
-    const std::size_t equals = find_equals(piece);
+  const auto store = [&](std::string_view piece, std::size_t equals) {
     const std::string_view key = piece.substr(0, equals);
     QueryParam* param = nullptr;
     for (QueryParam& existing : params) {
@@ -224,6 +223,11 @@ void read_params(std::vector<QueryParam>& params, std::string_view query) {
       }
     }
     store_param(params, param, piece, equals);
+  };
+  std::size_t begin = 0;
+  for (const std::size_t end : std::span(ends, count)) {
+    store_piece(query, begin, end, store);
+    begin = end + 1;
   }
 }
 

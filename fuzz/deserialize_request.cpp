@@ -20,7 +20,7 @@
 namespace {
 
 bool text_carries(const zq::Url& url) {
-  if (url.scheme.find('~') != std::string::npos && !(url.transport && !url.transport->empty())) return false;
+  if (url.scheme.view().find('~') != std::string_view::npos && !(url.transport && !url.transport->empty())) return false;
   for (const zq::QueryParam& param : url.params) {
     const zq::QueryValue& value = param.value;
     if (value.kind() == zq::QueryValue::Kind::Float && !std::isfinite(value.as_float())) return false;

@@ -81,7 +81,7 @@ void check_in_place_parse(std::string_view text, const Result<Url, UrlError>& fr
 bool text_form_carries(const Url& url) {
   const bool chain_written =
       (url.transport && !url.transport->empty()) || (url.route && !url.route->empty());
-  if (!chain_written && url.scheme.find('~') != std::string::npos) return false;
+  if (!chain_written && url.scheme.view().find('~') != std::string_view::npos) return false;
   if (url.isIp && !url.port && url.hostname && !url.hostname->empty() &&
       (*url.hostname)[0] == '[') {
     return false;

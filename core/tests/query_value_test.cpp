@@ -27,8 +27,8 @@ struct Case {
   QueryValue expected;
 };
 
-QueryValue str(const std::string& text) { return QueryValue::str(text); }
-QueryValue literal(const std::string& text) { return QueryValue::literal(text); }
+QueryValue str(std::string_view text) { return QueryValue::str(text); }
+QueryValue literal(std::string_view text) { return QueryValue::literal(text); }
 QueryValue integer(std::int64_t i) { return QueryValue::integer(i); }
 QueryValue floating(double d) { return QueryValue::floating(d); }
 

@@ -9,7 +9,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "common/assign_text.h"
 #include "common/keyed_hash.h"
 #include "url/address.h"
 #include "url/internal/decimal.h"
@@ -22,13 +21,13 @@ inline constexpr std::string_view kDefaultScheme = "zq";
 inline constexpr std::size_t npos = std::string_view::npos;
 
 // Assigns in place so that a live record reuses its buffers.
-inline void assign(std::optional<std::string>& field, const std::optional<std::string_view>& text) {
+inline void assign(std::optional<Text>& field, const std::optional<std::string_view>& text) {
   if (!text) {
     field.reset();
     return;
   }
   if (!field) field.emplace();
-  assign_text(*field, *text);
+  field->assign(*text);
 }
 
 // Builds the failure of a parse step.
@@ -71,7 +70,7 @@ inline Result<void, UrlError> read_protocol_chain(Url& url, std::string_view cha
   }
   assign(url.transport, transport);
   assign(url.route, route);
-  assign_text(url.scheme, scheme.empty() ? kDefaultScheme : scheme);
+  url.scheme.assign(scheme.empty() ? kDefaultScheme : scheme);
   return {};
 }
 
@@ -150,7 +149,7 @@ inline void store_param(std::vector<QueryParam>& params, QueryParam* param,
                         std::string_view piece, std::size_t equals) {
   if (!param) {
     param = &params.emplace_back();
-    assign_text(param->key, piece.substr(0, equals));
+    param->key.assign(piece.substr(0, equals));
   }
   // The value is read straight into its pair.
   param->value = equals == npos ? QueryValue::none() : parse_query_value(piece.substr(equals + 1));
@@ -227,7 +226,7 @@ inline Result<void, UrlError> parse_into(Url& url, std::string_view text, Rules 
     if (!printed) return split;
     url.transport.reset();
     url.route.reset();
-    assign_text(url.scheme, chain);
+    url.scheme.assign(chain);
   }
 
   std::string_view rest = text.substr(separator + 3);
@@ -250,14 +249,14 @@ inline Result<void, UrlError> parse_into(Url& url, std::string_view text, Rules 
     // printer writes the library domain in the host's place; a leading copy of it is dropped,
     // so that a printed library URL reads back with the path it had.
     if (rest.starts_with(kLibDomain)) rest.remove_prefix(kLibDomain.size());
-    assign_text(url.path, rest);
+    url.path.assign(rest);
     assign(url.hostname, kLibDomain);
     url.port.reset();
     url.isIp = false;
   } else {
     const std::size_t slash = rest.find('/');
     const std::string_view host = rest.substr(0, slash);
-    assign_text(url.path, slash == npos ? std::string_view("/") : rest.substr(slash));
+    url.path.assign(slash == npos ? std::string_view("/") : rest.substr(slash));
     if (host.empty()) {
       // A local file URL has no host and keeps whatever host the record had.
       if (!printed && url.scheme != "file") return fail(UrlErrorKind::MissingHostname, text);

@@ -16,7 +16,7 @@ inline std::string format_url(const Url& url, UrlParts mask) {
   const auto has = [mask](UrlParts part) {
     return (static_cast<std::uint8_t>(mask) & static_cast<std::uint8_t>(part)) != 0;
   };
-  const auto is_set = [](const std::optional<std::string>& text) { return text && !text->empty(); };
+  const auto is_set = [](const std::optional<Text>& text) { return text && !text->empty(); };
   std::string out;
 
   if (has(UrlParts::Transport | UrlParts::Route | UrlParts::Scheme)) {
@@ -33,7 +33,7 @@ inline std::string format_url(const Url& url, UrlParts mask) {
     if (transport || route) {
       out += url.scheme;
     } else {
-      out += url.scheme.empty() ? std::string("zq") : url.scheme;
+      out += url.scheme.empty() ? std::string_view("zq") : url.scheme.view();
     }
     out += "://";
   }

@@ -1,4 +1,4 @@
-// Readable gtest output for URL records, query values and URL errors.
+// Readable gtest output for texts, URL records, query values and URL errors.
 #pragma once
 
 #include <ostream>
@@ -6,6 +6,8 @@
 #include "url/url.h"
 
 namespace zq {
+
+inline std::ostream& operator<<(std::ostream& os, const Text& text) { return os << text.view(); }
 
 inline void PrintTo(const QueryValue& value, std::ostream* os) {
   switch (value.kind()) {
@@ -31,7 +33,7 @@ inline void PrintTo(const QueryValue& value, std::ostream* os) {
 }
 
 inline void PrintTo(const Url& url, std::ostream* os) {
-  const auto optional = [os](const char* name, const std::optional<std::string>& text) {
+  const auto optional = [os](const char* name, const std::optional<Text>& text) {
     *os << name << "=";
     if (text)
       *os << '"' << *text << '"';

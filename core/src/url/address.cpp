@@ -30,13 +30,18 @@ void append_ipv6(std::string& out, std::string_view ip) {
 
 std::string ip_to_ipv6(std::string_view ip) {
   std::string out;
-  assign_ip_to_ipv6(out, ip);
+  append_ipv6(out, ip);
   return out;
 }
 
-void assign_ip_to_ipv6(std::string& out, std::string_view ip) {
-  out.clear();
-  append_ipv6(out, ip);
+void assign_ip_to_ipv6(Text& out, std::string_view ip) {
+  if (ip.find(':') != std::string_view::npos) {
+    out.assign(ip);
+  } else if (ip == kIpv4Loopback) {
+    out.assign(kIpv6Loopback);
+  } else {
+    out.assign(ip_to_ipv6(ip));
+  }
 }
 
 std::string ip_and_port_to_ipv6_with_port(std::string_view ip, std::uint64_t port) {

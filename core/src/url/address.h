@@ -14,9 +14,8 @@ namespace zq {
 // The text itself when it holds a ":", "::1" for "127.0.0.1", else "::ffff:" and the text.
 std::string ip_to_ipv6(std::string_view ip);
 
-// Replaces `out` with ip_to_ipv6(ip), in the storage `out` already has when it is large enough.
-// `ip` must not point into `out`.
-void assign_ip_to_ipv6(std::string& out, std::string_view ip);
+// Replaces `out` with ip_to_ipv6(ip). `ip` must not point into `out`.
+void assign_ip_to_ipv6(Text& out, std::string_view ip);
 
 // "[" + ip_to_ipv6(ip) + "]:" + port in decimal.
 std::string ip_and_port_to_ipv6_with_port(std::string_view ip, std::uint64_t port);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <string>
 #include <system_error>
 #include <type_traits>
 
@@ -14,7 +15,10 @@ namespace zq {
 namespace {
 
 // Python's str.strip() set for ASCII, without vertical tab.
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
+// Every one of them is at most a space, which rejects the bytes of a value at one compare.
+bool is_blank(char c) {
+  return static_cast<unsigned char>(c) <= ' ' && (c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r');
+}
 
 std::string_view trim(std::string_view text) {
   std::size_t begin = 0;
@@ -295,39 +299,37 @@ bool is_bracketed(std::string_view trimmed) {
          (open == '{' && close == '}');
 }
 
-// Out of line, as the two below: building the string and moving it into the variant expands
-// inline at each return site otherwise.
-[[gnu::noinline]] QueryValue str_value(std::string_view text) { return QueryValue::str(std::string(text)); }
-
-[[gnu::noinline]] QueryValue literal_value(std::string_view text) {
-  return QueryValue::literal(std::string(text));
-}
-
 }  // namespace
 
-QueryValue parse_query_value(std::string_view text) {
+void read_query_value(std::string_view text, QueryValue& out) {
   const std::string_view trimmed = trim(text);
-  if (trimmed.empty()) return str_value(text);
+  if (trimmed.empty()) return out.set_str(text);
 
-  if (trimmed == "None") return QueryValue::none();
-  if (trimmed == "True") return QueryValue::boolean(true);
-  if (trimmed == "False") return QueryValue::boolean(false);
+  if (trimmed == "None") return out.set_none();
+  if (trimmed == "True") return out.set_boolean(true);
+  if (trimmed == "False") return out.set_boolean(false);
 
   // Integers and floats start with a sign, a digit or (floats) a point.
   const char first = trimmed.front();
   if (is_digit(first) || first == '+' || first == '-' || first == '.') {
     const IntegerRead integer = parse_integer(trimmed);
-    if (integer.outcome == IntegerRead::Outcome::Fits) return QueryValue::integer(integer.value);
-    if (integer.outcome == IntegerRead::Outcome::TooLarge) return literal_value(trimmed);
-    if (auto number = parse_float(trimmed)) return QueryValue::floating(*number);
+    if (integer.outcome == IntegerRead::Outcome::Fits) return out.set_integer(integer.value);
+    if (integer.outcome == IntegerRead::Outcome::TooLarge) return out.set_literal(trimmed);
+    if (auto number = parse_float(trimmed)) return out.set_floating(*number);
   }
 
   if (first == '\'' || first == '"') {
-    if (auto inner = unquote(trimmed)) return str_value(*inner);
-    return str_value(text);
+    if (auto inner = unquote(trimmed)) return out.set_str(*inner);
+    return out.set_str(text);
   }
-  if (is_bracketed(trimmed)) return literal_value(trimmed);
-  return str_value(text);
+  if (is_bracketed(trimmed)) return out.set_literal(trimmed);
+  out.set_str(text);
+}
+
+QueryValue parse_query_value(std::string_view text) {
+  QueryValue value;
+  read_query_value(text, value);
+  return value;
 }
 
 }  // namespace zq

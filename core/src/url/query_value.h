@@ -3,10 +3,11 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <string_view>
 #include <utility>
 #include <variant>
+
+#include "common/text.h"
 
 namespace zq {
 
@@ -21,12 +22,18 @@ class QueryValue {
   static QueryValue boolean(bool b) { return QueryValue(std::in_place_index<1>, b); }
   static QueryValue integer(std::int64_t i) { return QueryValue(std::in_place_index<2>, i); }
   static QueryValue floating(double d) { return QueryValue(std::in_place_index<3>, d); }
-  static QueryValue str(std::string s) { return QueryValue(std::in_place_index<4>, std::move(s)); }
+  static QueryValue str(Text s) { return QueryValue(std::in_place_index<4>, std::move(s)); }
   // The source text of a value the core does not model (an integer beyond 64 bits, a bracketed
   // list, tuple, set or dict), kept for the Python side to evaluate.
-  static QueryValue literal(std::string text) {
-    return QueryValue(std::in_place_index<5>, std::move(text));
-  }
+  static QueryValue literal(Text text) { return QueryValue(std::in_place_index<5>, std::move(text)); }
+
+  // The factories' forms for a value that is filled in place.
+  void set_none() { data_.emplace<0>(); }
+  void set_boolean(bool b) { data_.emplace<1>(b); }
+  void set_integer(std::int64_t i) { data_.emplace<2>(i); }
+  void set_floating(double d) { data_.emplace<3>(d); }
+  void set_str(std::string_view s) { data_.emplace<4>(s); }
+  void set_literal(std::string_view text) { data_.emplace<5>(text); }
 
   Kind kind() const { return static_cast<Kind>(data_.index()); }
 
@@ -35,7 +42,7 @@ class QueryValue {
   std::int64_t as_int() const { return *std::get_if<2>(&data_); }
   double as_float() const { return *std::get_if<3>(&data_); }
   // The text of a Str or a Literal.
-  const std::string& text() const {
+  const Text& text() const {
     return data_.index() == 4 ? *std::get_if<4>(&data_) : *std::get_if<5>(&data_);
   }
 
@@ -46,11 +53,14 @@ class QueryValue {
   explicit QueryValue(std::in_place_index_t<I> tag, Args&&... args)
       : data_(tag, std::forward<Args>(args)...) {}
 
-  std::variant<std::monostate, bool, std::int64_t, double, std::string, std::string> data_;
+  std::variant<std::monostate, bool, std::int64_t, double, Text, Text> data_;
 };
 
 // Reads the raw text after the "=" of a query piece. Never fails: text that fits no typed form
 // is returned as Str.
 QueryValue parse_query_value(std::string_view text);
+
+// parse_query_value into an existing value.
+void read_query_value(std::string_view text, QueryValue& out);
 
 }  // namespace zq

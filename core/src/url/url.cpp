@@ -5,10 +5,10 @@ namespace zq {
 namespace {
 
 // The text members, copied in loops rather than one by one: the defaulted assignment expands
-// the copy of a std::optional<std::string> or std::string once per member.
-constexpr std::optional<std::string> Url::*kOptionalTexts[] = {&Url::transport, &Url::route, &Url::hostname,
-                                                                &Url::fragment};
-constexpr std::string Url::*kTexts[] = {&Url::scheme, &Url::path};
+// the copy of a std::optional<Text> or Text once per member.
+constexpr std::optional<Text> Url::*kOptionalTexts[] = {&Url::transport, &Url::route, &Url::hostname,
+                                                         &Url::fragment};
+constexpr Text Url::*kTexts[] = {&Url::scheme, &Url::path};
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/result.h"
+#include "common/text.h"
 #include "url/query_value.h"
 
 namespace zq {
@@ -17,22 +18,22 @@ namespace zq {
 inline constexpr std::string_view kLibDomain = "lib.sys";
 
 struct QueryParam {
-  std::string key;
+  Text key;
   QueryValue value;
   friend bool operator==(const QueryParam&, const QueryParam&) = default;
 };
 
 // Absent and present-but-empty differ for transport, route, hostname and fragment.
 struct Url {
-  std::optional<std::string> transport;
-  std::optional<std::string> route;
-  std::string scheme;                   // the parser never leaves it empty
-  std::optional<std::string> hostname;  // the IPv6 form whenever a port came with the host
+  std::optional<Text> transport;
+  std::optional<Text> route;
+  Text scheme;                   // the parser never leaves it empty
+  std::optional<Text> hostname;  // the IPv6 form whenever a port came with the host
   std::optional<std::uint64_t> port;
   bool isIp = false;               // the host was written in square brackets
-  std::string path = "/";          // from its leading "/" on, undecoded
+  Text path = "/";                 // from its leading "/" on, undecoded
   std::vector<QueryParam> params;  // in order of first appearance, keys unique
-  std::optional<std::string> fragment;
+  std::optional<Text> fragment;
 
   friend bool operator==(const Url&, const Url&) = default;
 };

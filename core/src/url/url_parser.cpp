@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <optional>
-#include <span>
 #include <unordered_map>
 
-#include "common/assign_text.h"
+#include "common/find_byte.h"
 #include "common/keyed_hash.h"
 #include "url/address.h"
 #include "url/internal/decimal.h"
@@ -18,18 +17,13 @@ namespace {
 constexpr std::string_view kDefaultScheme = "zq";
 constexpr std::size_t npos = std::string_view::npos;
 
-// Out of line, as assign_text is, for the same reason: the parser fills a dozen fields.
-// Assigns in place so that a live record reuses its buffers.
-[[gnu::noinline]] void assign(std::optional<std::string>& field, const std::optional<std::string_view>& text) {
-  if (!text) {
-    field.reset();
-    return;
+// Makes an optional text present with `text`, reusing what it held.
+void set(std::optional<Text>& field, std::string_view text) {
+  if (field) {
+    field->assign(text);
+  } else {
+    field.emplace(text);
   }
-  if (!field) {
-    field.emplace(*text);
-    return;
-  }
-  assign_text(*field, *text);
 }
 
 // Builds the failure of a parse step; cold, so that error texts stay out of the hot path.
@@ -43,7 +37,7 @@ Result<void, UrlError> read_protocol_chain(Url& url, std::string_view chain) {
   std::size_t pair = npos;
   std::size_t tildes[2] = {};
   std::size_t tilde_count = 0;
-  for (std::size_t i = chain.find('~'); i != npos; i = chain.find('~', i + 1)) {
+  for (std::size_t i = find_byte(chain, '~'); i != npos; i = find_byte(chain, '~', i + 1)) {
     if (i + 1 < chain.size() && chain[i + 1] == '~') {
       pair = i;
       break;
@@ -52,26 +46,27 @@ Result<void, UrlError> read_protocol_chain(Url& url, std::string_view chain) {
     ++tilde_count;
   }
 
-  std::optional<std::string_view> transport;
-  std::optional<std::string_view> route;
   std::string_view scheme = chain;
   if (pair != npos) {
     // The scheme after "~~" may itself hold "~".
-    transport = chain.substr(0, pair);
+    set(url.transport, chain.substr(0, pair));
+    url.route.reset();
     scheme = chain.substr(pair + 2);
+  } else if (tilde_count == 0) {
+    url.transport.reset();
+    url.route.reset();
   } else if (tilde_count == 1) {
-    route = chain.substr(0, tildes[0]);
+    url.transport.reset();
+    set(url.route, chain.substr(0, tildes[0]));
     scheme = chain.substr(tildes[0] + 1);
   } else if (tilde_count == 2) {
-    transport = chain.substr(0, tildes[0]);
-    route = chain.substr(tildes[0] + 1, tildes[1] - tildes[0] - 1);
+    set(url.transport, chain.substr(0, tildes[0]));
+    set(url.route, chain.substr(tildes[0] + 1, tildes[1] - tildes[0] - 1));
     scheme = chain.substr(tildes[1] + 1);
-  } else if (tilde_count > 2) [[unlikely]] {
+  } else [[unlikely]] {
     return fail(UrlErrorKind::InvalidProtocolChain, chain);
   }
-  assign(url.transport, transport);
-  assign(url.route, route);
-  assign_text(url.scheme, scheme.empty() ? kDefaultScheme : scheme);
+  url.scheme.assign(scheme.empty() ? kDefaultScheme : scheme);
   return {};
 }
 
@@ -98,9 +93,9 @@ Result<void, UrlError> read_host(Url& url, std::string_view host, bool printed) 
   std::string_view after_name;  // "" or ":port"
   const bool bracketed = host[0] == '[';
   if (bracketed) {
-    const std::size_t close = host.find(']');
+    const std::size_t close = find_byte(host, ']');
     if (close == npos && printed) {
-      assign(url.hostname, host);
+      set(url.hostname, host);
       url.isIp = true;
       url.port.reset();
       return {};
@@ -125,11 +120,11 @@ Result<void, UrlError> read_host(Url& url, std::string_view host, bool printed) 
 
   // A bracketed host, and every host given with a port, is stored in IPv6 form. A plain name
   // never holds ":", so with a port it is always mapped.
+  if (!url.hostname) url.hostname.emplace();
   if (bracketed || port) {
-    if (!url.hostname) url.hostname.emplace();
     assign_ip_to_ipv6(*url.hostname, name);
   } else {
-    assign(url.hostname, name);
+    url.hostname->assign(name);
   }
   url.isIp = bracketed;
   url.port = port;
@@ -141,20 +136,21 @@ Result<void, UrlError> read_host(Url& url, std::string_view host, bool printed) 
 constexpr std::size_t kLinearLookupPieces = 16;
 
 // Gives `param`, or a new pair for the key when it is null, the typed value of `piece`, which
-// `equals` splits into key and value (None without an "="). Out of line, as it holds the string
-// and variant moves that both lookups share.
-[[gnu::noinline]] void store_param(std::vector<QueryParam>& params, QueryParam* param,
-                                   std::string_view piece, std::size_t equals) {
+// `equals` splits into key and value (None without an "=").
+void store_param(std::vector<QueryParam>& params, QueryParam* param, std::string_view piece, std::size_t equals) {
   if (!param) {
     param = &params.emplace_back();
-    assign_text(param->key, piece.substr(0, equals));
+    param->key.assign(piece.substr(0, equals));
   }
-  // The value is read straight into its pair.
-  param->value = equals == npos ? QueryValue::none() : parse_query_value(piece.substr(equals + 1));
+  if (equals == npos) {
+    param->value = QueryValue::none();
+  } else {
+    read_query_value(piece.substr(equals + 1), param->value);
+  }
 }
 
 // The position of the first "=" in a query piece, or npos. A piece is short and its key shorter:
-// a loop over the key costs less than a call to memchr.
+// a loop over the key costs less than a search that sets up for long texts.
 std::size_t find_equals(std::string_view piece) {
   for (std::size_t i = 0; i < piece.size(); ++i) {
     if (piece[i] == '=') return i;
@@ -162,21 +158,15 @@ std::size_t find_equals(std::string_view piece) {
   return npos;
 }
 
-// Calls `store(piece, equals)` for the piece of `query` from `begin` to `end` unless it is
+// Calls `store(piece, equals)` for each piece of `query` between "&", in order, that is not
 // empty, with the position of its first "=" (npos without one).
-template <class Store>
-void store_piece(std::string_view query, std::size_t begin, std::size_t end, Store& store) {
-  const std::string_view piece = query.substr(begin, end - begin);
-  if (!piece.empty()) store(piece, find_equals(piece));
-}
-
-// store_piece for each piece between "&", in order.
 template <class Store>
 void for_each_piece(std::string_view query, Store store) {
   std::size_t begin = 0;
   while (begin <= query.size()) {
-    const std::size_t end = std::min(query.find('&', begin), query.size());
-    store_piece(query, begin, end, store);
+    const std::size_t end = std::min(find_byte(query, '&', begin), query.size());
+    const std::string_view piece = query.substr(begin, end - begin);
+    if (!piece.empty()) store(piece, find_equals(piece));
     begin = end + 1;
   }
 }
@@ -193,27 +183,19 @@ void for_each_piece(std::string_view query, Store store) {
   });
 }
 
-// Splits the query at "&" into key and typed value; a repeated key updates its first pair. One
-// search for each "&" both counts the pieces, which decides the lookup, and splits them.
+// Splits the query at "&" into key and typed value; a repeated key updates its first pair. The
+// count of "&" bounds the pieces, which decides the lookup, and for a short query the room
+// reserved (a long one grows as its pairs come: most of its pieces may be empty).
 void read_params(std::vector<QueryParam>& params, std::string_view query) {
   params.clear();
   if (query.empty()) return;
-
-  std::size_t ends[kLinearLookupPieces];  // where each piece ends
-  std::size_t count = 0;
-  for (std::size_t begin = 0;;) {
-    if (count == kLinearLookupPieces) [[unlikely]] {
-      read_params_indexed(params, query);
-      return;
-    }
-    const std::size_t end = std::min(query.find('&', begin), query.size());
-    ends[count++] = end;
-    if (end == query.size()) break;
-    begin = end + 1;
+  const std::size_t pieces = count_byte(query, '&') + 1;
+  if (pieces > kLinearLookupPieces) [[unlikely]] {
+    read_params_indexed(params, query);
+    return;
   }
-
-  params.reserve(count);
-  const auto store = [&](std::string_view piece, std::size_t equals) {
+  params.reserve(pieces);
+  for_each_piece(query, [&](std::string_view piece, std::size_t equals) {
     const std::string_view key = piece.substr(0, equals);
     QueryParam* param = nullptr;
     for (QueryParam& existing : params) {
@@ -223,12 +205,7 @@ void read_params(std::vector<QueryParam>& params, std::string_view query) {
       }
     }
     store_param(params, param, piece, equals);
-  };
-  std::size_t begin = 0;
-  for (const std::size_t end : std::span(ends, count)) {
-    store_piece(query, begin, end, store);
-    begin = end + 1;
-  }
+  });
 }
 
 // How far the parser accepts what the printer writes for records it did not make itself.
@@ -242,7 +219,7 @@ enum class Rules : std::uint8_t {
 // The position of the first "://". Each "/" is tested for the ":" before it and the "/" after
 // it, so that a protocol chain holding ":" costs no more searches than one without.
 std::size_t find_separator(std::string_view text) {
-  for (std::size_t slash = text.find('/'); slash != npos; slash = text.find('/', slash + 1)) {
+  for (std::size_t slash = find_byte(text, '/'); slash != npos; slash = find_byte(text, '/', slash + 1)) {
     if (slash > 0 && text[slash - 1] == ':' && slash + 1 < text.size() && text[slash + 1] == '/') {
       return slash - 1;
     }
@@ -261,20 +238,23 @@ Result<void, UrlError> parse_into(Url& url, std::string_view text, Rules rules) 
     if (!printed) return split;
     url.transport.reset();
     url.route.reset();
-    assign_text(url.scheme, chain);
+    url.scheme.assign(chain);
   }
 
   std::string_view rest = text.substr(separator + 3);
-  if (const std::size_t hash = rest.find('#'); hash != npos) {
-    const std::string_view fragment = rest.substr(hash + 1);
-    assign(url.fragment, fragment.empty() ? std::nullopt : std::optional(fragment));
+  if (const std::size_t hash = find_byte(rest, '#'); hash != npos) {
+    if (hash + 1 < rest.size()) {
+      set(url.fragment, rest.substr(hash + 1));
+    } else {
+      url.fragment.reset();
+    }
     rest = rest.substr(0, hash);
   } else {
     url.fragment.reset();
   }
 
   std::string_view query;
-  if (const std::size_t question = rest.find('?'); question != npos) {
+  if (const std::size_t question = find_byte(rest, '?'); question != npos) {
     query = rest.substr(question + 1);
     rest = rest.substr(0, question);
   }
@@ -284,14 +264,14 @@ Result<void, UrlError> parse_into(Url& url, std::string_view text, Rules rules) 
     // printer writes the library domain in the host's place; a leading copy of it is dropped,
     // so that a printed library URL reads back with the path it had.
     if (rest.starts_with(kLibDomain)) rest.remove_prefix(kLibDomain.size());
-    assign_text(url.path, rest);
-    assign(url.hostname, kLibDomain);
+    url.path.assign(rest);
+    set(url.hostname, kLibDomain);
     url.port.reset();
     url.isIp = false;
   } else {
-    const std::size_t slash = rest.find('/');
+    const std::size_t slash = find_byte(rest, '/');
     const std::string_view host = rest.substr(0, slash);
-    assign_text(url.path, slash == npos ? std::string_view("/") : rest.substr(slash));
+    url.path.assign(slash == npos ? std::string_view("/") : rest.substr(slash));
     if (host.empty()) {
       // A local file URL has no host and keeps whatever host the record had.
       if (!printed && url.scheme != "file") return fail(UrlErrorKind::MissingHostname, text);

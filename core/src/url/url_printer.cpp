@@ -5,8 +5,6 @@
 #include <charconv>
 #include <cstring>
 
-#include "common/bytes.h"
-
 #include "url/float_repr.h"
 
 namespace zq {
@@ -20,14 +18,7 @@ bool has(UrlParts mask, UrlParts part) {
 }
 
 // An empty transport or route is written like an absent one.
-bool is_set(const std::optional<std::string>& text) { return text && !text->empty(); }
-
-// Out of line, so that the many texts of a URL share one copy of copy_bytes, which copies the
-// short ones without a call to memcpy.
-[[gnu::noinline]] char* put_text(char* at, const char* text, std::size_t size) {
-  copy_bytes(at, text, size);
-  return at + size;
-}
+bool is_set(const std::optional<Text>& text) { return text && !text->empty(); }
 
 // Out of line, so that the port and the integer values share one expansion of std::to_chars.
 [[gnu::noinline]] char* put_unsigned(char* at, std::uint64_t value) {
@@ -40,7 +31,8 @@ class Cursor {
   explicit Cursor(char* at) : at_(at) {}
 
   void put(char c) { *at_++ = c; }
-  void put(std::string_view text) { at_ = put_text(at_, text.data(), text.size()); }
+  // A text of the record: the storage's slack takes the whole inline block of a short one.
+  void put(const Text& text) { at_ = text.write_to(at_); }
   // A literal's length is known here, which makes its copy a store or two.
   template <std::size_t N>
   void put(const char (&literal)[N]) {
@@ -89,7 +81,7 @@ void write_protocol_chain(Cursor& out, const Url& url) {
 
 // "[host]:port" with a port, else the host; an IP host without a port in brackets.
 void write_host(Cursor& out, const Url& url) {
-  const std::string& hostname = *url.hostname;
+  const Text& hostname = *url.hostname;
   if (url.port) {
     out.put('[');
     out.put(hostname);
@@ -150,8 +142,9 @@ void write_query(Cursor& out, const std::vector<QueryParam>& params) {
 
 std::size_t url_text_bound(const Url& url) {
   // The chain's two "~" (or "zq" for an empty scheme) and "://"; "[", "]:" and the port; the
-  // "?" of the query and the "#" of the fragment.
-  std::size_t size = 2 + 3 + 3 + kDecimalMax + 1 + 1;
+  // "?" of the query and the "#" of the fragment; the slack that writing a text's whole inline
+  // block may use past the end.
+  std::size_t size = 2 + 3 + 3 + kDecimalMax + 1 + 1 + Text::kInlineCapacity;
   size += url.scheme.size() + url.path.size();
   if (url.transport) size += url.transport->size();
   if (url.route) size += url.route->size();

@@ -35,11 +35,13 @@ std::string format_url(const Url& url, UrlParts mask);
 // The whole URL: format_url with every component.
 std::string display_url(const Url& url);
 
-// At least the length of format_url(url, mask) for every mask.
+// At least the length of format_url(url, mask) for every mask, with the room past the text's
+// end that write_url may also use.
 std::size_t url_text_bound(const Url& url);
 
 // Writes the text of format_url(url, mask) at `out`, which has room for url_text_bound(url)
-// bytes, and returns the end of the text.
+// bytes, and returns the end of the text. Bytes between that end and the end of the room may be
+// overwritten.
 char* write_url(const Url& url, UrlParts mask, char* out);
 
 // The text of format_url(url, mask) in storage of its own: an inline buffer that holds most

@@ -15,13 +15,13 @@
 namespace zqpy {
 namespace {
 
-PyObject* text_object(const std::string& text) {
+PyObject* text_object(std::string_view text) {
   return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
 }
 
 // ast is imported and literal_eval looked up on every evaluation, so that the interpreter's
 // current import machinery decides what runs; only the names are kept.
-PyObject* literal_to_object(const std::string& text) {
+PyObject* literal_to_object(std::string_view text) {
   PyObject* ast_name = cached::ast_name();
   PyRef ast(ast_name ? PyImport_Import(ast_name) : nullptr);
   PyObject* literal_eval_name = ast ? cached::literal_eval_name() : nullptr;
@@ -54,8 +54,8 @@ PyObject* query_value_to_object(const zq::QueryValue& value) {
   return raise_internal_fault("unknown QueryValue kind");
 }
 
-// The lossy UTF-8 of `text` (a new reference, or null after a failed call) as an owned string.
-bool take_text(PyRef text, std::string& out) {
+// The lossy UTF-8 of `text` (a new reference, or null after a failed call) as an owned text.
+bool take_text(PyRef text, zq::Text& out) {
   if (!text) return false;
   std::string_view view;
   PyRef repaired;
@@ -73,7 +73,7 @@ bool object_to_query_value(PyObject* obj, zq::QueryValue& out) {
     out = zq::QueryValue::boolean(obj == Py_True);
     return true;
   }
-  std::string text;
+  zq::Text text;
   if (PyLong_Check(obj)) {
     int overflow = 0;
     long long value = PyLong_AsLongLongAndOverflow(obj, &overflow);

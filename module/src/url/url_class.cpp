@@ -34,13 +34,13 @@ PyObject* raise_url_error(const zq::UrlError& error) {
   return nullptr;
 }
 
-PyObject* text_or_none(const std::optional<std::string>& text) {
+PyObject* text_or_none(const std::optional<zq::Text>& text) {
   if (!text) Py_RETURN_NONE;
   return PyUnicode_FromStringAndSize(text->data(), static_cast<Py_ssize_t>(text->size()));
 }
 
-std::optional<std::string> stored(OptionalText text) {
-  return text ? std::optional<std::string>(std::in_place, *text) : std::nullopt;
+std::optional<zq::Text> stored(OptionalText text) {
+  return text ? std::optional<zq::Text>(std::in_place, *text) : std::nullopt;
 }
 
 // Copies the record of another instance under a shared borrow of it, which fails with

@@ -1,0 +1,142 @@
+// Owned byte strings for the short texts of records: URL components, query keys and values. Up to
+// 24 bytes live inside the object, so the usual text costs no allocation and is copied with a few
+// word moves; a longer one lives on the heap. Not NUL-terminated.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace zq {
+
+class Text {
+ public:
+  static constexpr std::size_t kInlineCapacity = 24;
+
+  Text() noexcept = default;
+  Text(std::string_view text) { init(text.data(), text.size()); }
+  Text(const char* text) : Text(std::string_view(text)) {}
+  Text(const std::string& text) : Text(std::string_view(text)) {}
+  Text(const Text& other) {
+    if (other.on_heap()) {
+      init(other.heap_, other.size_);
+    } else {
+      // The whole inline block, whatever the length: two word-pair moves, no branch on size.
+      std::memcpy(inline_, other.inline_, kInlineCapacity);
+      size_ = other.size_;
+    }
+  }
+  Text(Text&& other) noexcept { take(other); }
+  Text& operator=(const Text& other) {
+    assign(other.view());
+    return *this;
+  }
+  Text& operator=(Text&& other) noexcept {
+    if (this != &other) {
+      release();
+      take(other);
+    }
+    return *this;
+  }
+  ~Text() { release(); }
+
+  // Replaces the bytes with `text`, which may point into this Text.
+  void assign(std::string_view text) {
+    if (text.size() <= kInlineCapacity && !on_heap()) {
+      copy_short(inline_, text.data(), text.size());
+      size_ = text.size();
+      return;
+    }
+    assign_slow(text.data(), text.size());
+  }
+  void clear() noexcept {
+    release();
+    size_ = 0;
+  }
+
+  const char* data() const noexcept { return on_heap() ? heap_ : inline_; }
+  std::size_t size() const noexcept { return size_; }
+  bool empty() const noexcept { return size_ == 0; }
+  std::string_view view() const noexcept { return {data(), size_}; }
+  operator std::string_view() const noexcept { return view(); }
+  char operator[](std::size_t i) const noexcept { return data()[i]; }
+  char front() const noexcept { return data()[0]; }
+  char back() const noexcept { return data()[size_ - 1]; }
+
+  // Writes the bytes at `out` and returns their end. An inline text is written as its whole
+  // inline block, whatever its length, so `out` needs room for kInlineCapacity bytes even when
+  // the text is shorter (the bytes past its end are left undefined): the copy then has no branch
+  // on the length. For writers that size their output with that slack, such as the URL printer.
+  char* write_to(char* out) const noexcept {
+    if (on_heap()) [[unlikely]] {
+      std::memcpy(out, heap_, size_);
+    } else {
+      std::memcpy(out, inline_, kInlineCapacity);
+    }
+    return out + size_;
+  }
+
+  friend bool operator==(const Text& a, const Text& b) noexcept { return a.view() == b.view(); }
+  friend bool operator==(const Text& a, std::string_view b) noexcept { return a.view() == b; }
+  friend bool operator==(const Text& a, const char* b) noexcept { return a.view() == std::string_view(b); }
+  friend bool operator==(const Text& a, const std::string& b) noexcept { return a.view() == std::string_view(b); }
+
+ private:
+  bool on_heap() const noexcept { return size_ > kInlineCapacity; }
+
+  // Copies `n` (at most kInlineCapacity) bytes between buffers that do not overlap, as
+  // overlapping words: no call to memcpy and no byte past either end touched.
+  static void copy_short(char* to, const char* from, std::size_t n) noexcept {
+    if (n >= 8) {
+      std::uint64_t head, middle, tail;
+      std::memcpy(&head, from, 8);
+      std::memcpy(&middle, from + (n > 16 ? 8 : n - 8), 8);
+      std::memcpy(&tail, from + n - 8, 8);
+      std::memcpy(to, &head, 8);
+      std::memcpy(to + (n > 16 ? 8 : n - 8), &middle, 8);
+      std::memcpy(to + n - 8, &tail, 8);
+    } else if (n >= 4) {
+      std::uint32_t head, tail;
+      std::memcpy(&head, from, 4);
+      std::memcpy(&tail, from + n - 4, 4);
+      std::memcpy(to, &head, 4);
+      std::memcpy(to + n - 4, &tail, 4);
+    } else if (n > 0) {
+      to[0] = from[0];
+      to[n / 2] = from[n / 2];
+      to[n - 1] = from[n - 1];
+    }
+  }
+
+  void init(const char* text, std::size_t n) {
+    if (n <= kInlineCapacity) {
+      copy_short(inline_, text, n);
+    } else {
+      heap_ = allocate_copy(text, n);
+    }
+    size_ = n;
+  }
+  void take(Text& other) noexcept {
+    std::memcpy(inline_, other.inline_, kInlineCapacity);
+    size_ = other.size_;
+    other.size_ = 0;
+  }
+  void release() noexcept {
+    if (on_heap()) delete[] heap_;
+  }
+
+  // Out of line: the heap cases, rare for the texts this type holds.
+  static char* allocate_copy(const char* text, std::size_t n);
+  void assign_slow(const char* text, std::size_t n);
+
+  // Zeroed when made, so that whole-block copies never read bytes nothing wrote.
+  union {
+    char inline_[kInlineCapacity] = {};
+    char* heap_;  // while size_ > kInlineCapacity
+  };
+  std::size_t size_ = 0;
+};
+
+}  // namespace zq

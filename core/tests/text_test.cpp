@@ -1,0 +1,121 @@
+// Owned short texts and the inline byte searches: every length around the inline capacity and
+// the 16-byte blocks, assignment from a text's own bytes, and the whole-block write.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "common/find_byte.h"
+#include "common/text.h"
+
+namespace zq {
+namespace {
+
+// Distinct bytes, so that a copy from the wrong offset shows.
+std::string pattern(std::size_t n, char first = 'a') {
+  std::string text;
+  for (std::size_t i = 0; i < n; ++i) text += static_cast<char>(first + i % 26);
+  return text;
+}
+
+// Lengths on both sides of each branch of the short copy and of the inline capacity.
+constexpr std::size_t kLengths[] = {0, 1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 23, 24, 25, 40, 100};
+
+TEST(TextTest, HoldsEveryLength) {
+  for (const std::size_t n : kLengths) {
+    const std::string expected = pattern(n);
+    const Text made(expected);
+    EXPECT_EQ(made.view(), expected) << n;
+    EXPECT_EQ(made.size(), n);
+    EXPECT_EQ(made.empty(), n == 0);
+
+    Text copied(made);
+    EXPECT_EQ(copied.view(), expected) << n;
+    Text moved(std::move(copied));
+    EXPECT_EQ(moved.view(), expected) << n;
+    EXPECT_TRUE(copied.empty()) << n;  // a moved-from text is empty
+
+    // Assignment across every pair of lengths, so that inline and heap texts replace each other.
+    for (const std::size_t m : kLengths) {
+      Text target(pattern(m, 'A'));
+      target.assign(expected);
+      EXPECT_EQ(target.view(), expected) << m << " <- " << n;
+      Text copy_assigned(pattern(m, 'A'));
+      copy_assigned = made;
+      EXPECT_EQ(copy_assigned.view(), expected) << m << " <- " << n;
+      Text move_assigned(pattern(m, 'A'));
+      Text source(made);
+      move_assigned = std::move(source);
+      EXPECT_EQ(move_assigned.view(), expected) << m << " <- " << n;
+    }
+  }
+}
+
+TEST(TextTest, AssignsFromItsOwnBytes) {
+  for (const std::size_t n : kLengths) {
+    for (std::size_t from = 0; from <= n; from += 3) {
+      const std::string whole = pattern(n);
+      Text text(whole);
+      text.assign(text.view().substr(from));
+      EXPECT_EQ(text.view(), whole.substr(from)) << n << " from " << from;
+    }
+    Text self(pattern(n));
+    const Text& alias = self;
+    self = alias;
+    EXPECT_EQ(self.view(), pattern(n)) << n;
+  }
+}
+
+TEST(TextTest, WritesWithinItsRoomAndReturnsTheEnd) {
+  for (const std::size_t n : kLengths) {
+    const std::string expected = pattern(n);
+    char room[Text::kInlineCapacity + 128];
+    std::string(sizeof room, '#').copy(room, sizeof room);
+    char* const end = Text(expected).write_to(room);
+    EXPECT_EQ(std::string_view(room, static_cast<std::size_t>(end - room)), expected) << n;
+    // Nothing is written past the larger of the text and the inline block.
+    const std::size_t used = std::max(n, Text::kInlineCapacity);
+    EXPECT_EQ(std::string_view(room + used, sizeof room - used), std::string(sizeof room - used, '#')) << n;
+  }
+}
+
+TEST(TextTest, ComparesByBytes) {
+  EXPECT_EQ(Text("abc"), "abc");
+  EXPECT_EQ(Text("abc"), std::string("abc"));
+  EXPECT_EQ(Text("abc"), std::string_view("abc"));
+  EXPECT_FALSE(Text("abc") == Text("abd"));
+  EXPECT_FALSE(Text("abc") == "ab");
+  EXPECT_EQ(Text(std::string_view("a\0b", 3)).size(), 3u);
+  EXPECT_FALSE(Text(std::string_view("a\0b", 3)) == Text(std::string_view("a\0c", 3)));
+}
+
+// Every position of the needle and every start around the 16-byte blocks, against the standard
+// search; texts with no needle and with several.
+TEST(FindByteTest, AgreesWithStringViewFind) {
+  for (std::size_t n = 0; n <= 70; ++n) {
+    std::string text(n, '.');
+    for (std::size_t hit = 0; hit <= n; ++hit) {
+      if (hit < n) text[hit] = '&';
+      if (hit + 5 < n) text[hit + 5] = '&';
+      for (std::size_t from = 0; from <= n; ++from) {
+        const std::string_view view(text);
+        ASSERT_EQ(find_byte(view, '&', from), view.find('&', from)) << n << " " << hit << " " << from;
+      }
+      ASSERT_EQ(count_byte(text, '&'), static_cast<std::size_t>(std::count(text.begin(), text.end(), '&')))
+          << n << " " << hit;
+      text.assign(n, '.');
+    }
+  }
+}
+
+TEST(FindByteTest, CountsDenseTexts) {
+  for (const std::size_t n : {15u, 16u, 17u, 31u, 32u, 33u, 1000u}) {
+    EXPECT_EQ(count_byte(std::string(n, '&'), '&'), n);
+    EXPECT_EQ(count_byte(std::string(n, '&'), '='), 0u);
+  }
+}
+
+}  // namespace
+}  // namespace zq

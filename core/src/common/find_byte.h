@@ -31,7 +31,7 @@ inline std::size_t find_byte(std::string_view text, char c, std::size_t from = 0
   const std::size_t size = text.size();
   std::size_t i = from;
 #if defined(__SSE2__)
-  if (size - from >= 16) {
+  if (size >= 16) {
     const __m128i needle = _mm_set1_epi8(c);
     for (; i + 16 <= size; i += 16) {
       if (const unsigned hits = detail::equal_bytes(data + i, needle); hits != 0) {
@@ -39,8 +39,8 @@ inline std::size_t find_byte(std::string_view text, char c, std::size_t from = 0
       }
     }
     if (i == size) return std::string_view::npos;
-    // The last block ends at the end of the text and overlaps bytes already searched, which the
-    // shift drops.
+    // The rest, shorter than a block, is searched in the block that ends with the text; the
+    // shift drops the bytes before `i` that it overlaps.
     const std::size_t last = size - 16;
     const unsigned hits = detail::equal_bytes(data + last, needle) >> (i - last);
     return hits != 0 ? i + static_cast<std::size_t>(std::countr_zero(hits)) : std::string_view::npos;

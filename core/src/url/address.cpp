@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "common/find_byte.h"
+
 #include "url/internal/decimal.h"
 
 namespace zq {
@@ -15,7 +17,7 @@ constexpr std::string_view kMappedPrefix = "::ffff:";
 
 // Appends the IPv6 form of `ip`, growing `out` at most once.
 void append_ipv6(std::string& out, std::string_view ip) {
-  if (ip.find(':') != std::string_view::npos) {
+  if (find_byte(ip, ':') != std::string_view::npos) {
     out += ip;
   } else if (ip == kIpv4Loopback) {
     out += kIpv6Loopback;
@@ -35,7 +37,7 @@ std::string ip_to_ipv6(std::string_view ip) {
 }
 
 void assign_ip_to_ipv6(Text& out, std::string_view ip) {
-  if (ip.find(':') != std::string_view::npos) {
+  if (find_byte(ip, ':') != std::string_view::npos) {
     out.assign(ip);
   } else if (ip == kIpv4Loopback) {
     out.assign(kIpv6Loopback);

@@ -1,5 +1,5 @@
 // Reading typed query values: keyword, integer, float, quoted text and bracketed literal forms,
-// tried in that order on the trimmed text.
+// chosen by the first byte of the trimmed text.
 #include "url/query_value.h"
 
 #include <algorithm>
@@ -299,30 +299,71 @@ bool is_bracketed(std::string_view trimmed) {
          (open == '{' && close == '}');
 }
 
+// The usual integer: one to eighteen decimal digits, the first not a zero unless it is the only
+// one. Such a text fits 64 bits, so it is read without the general reader's checks.
+bool read_plain_decimal(std::string_view text, std::int64_t& value) {
+  constexpr std::size_t kDigitsMax = 18;
+  if (text.size() > kDigitsMax || (text.size() > 1 && text[0] == '0')) return false;
+  std::int64_t read = 0;
+  for (const char c : text) {
+    const auto digit = static_cast<unsigned>(c - '0');
+    if (digit > 9) return false;
+    read = read * 10 + digit;
+  }
+  value = read;
+  return true;
+}
+
 }  // namespace
 
 void read_query_value(std::string_view text, QueryValue& out) {
   const std::string_view trimmed = trim(text);
   if (trimmed.empty()) return out.set_str(text);
 
-  if (trimmed == "None") return out.set_none();
-  if (trimmed == "True") return out.set_boolean(true);
-  if (trimmed == "False") return out.set_boolean(false);
-
-  // Integers and floats start with a sign, a digit or (floats) a point.
-  const char first = trimmed.front();
-  if (is_digit(first) || first == '+' || first == '-' || first == '.') {
-    const IntegerRead integer = parse_integer(trimmed);
-    if (integer.outcome == IntegerRead::Outcome::Fits) return out.set_integer(integer.value);
-    if (integer.outcome == IntegerRead::Outcome::TooLarge) return out.set_literal(trimmed);
-    if (auto number = parse_float(trimmed)) return out.set_floating(*number);
+  // Each typed form starts with bytes no other form starts with, so the first byte chooses
+  // the one to try; text that fits none stays a Str.
+  switch (trimmed.front()) {
+    case 'N':
+      if (trimmed == "None") return out.set_none();
+      break;
+    case 'T':
+      if (trimmed == "True") return out.set_boolean(true);
+      break;
+    case 'F':
+      if (trimmed == "False") return out.set_boolean(false);
+      break;
+    case '0':
+    case '1':
+    case '2':
+    case '3':
+    case '4':
+    case '5':
+    case '6':
+    case '7':
+    case '8':
+    case '9':
+    case '+':
+    case '-':
+    case '.': {
+      if (std::int64_t value; read_plain_decimal(trimmed, value)) return out.set_integer(value);
+      const IntegerRead integer = parse_integer(trimmed);
+      if (integer.outcome == IntegerRead::Outcome::Fits) return out.set_integer(integer.value);
+      if (integer.outcome == IntegerRead::Outcome::TooLarge) return out.set_literal(trimmed);
+      if (auto number = parse_float(trimmed)) return out.set_floating(*number);
+      break;
+    }
+    case '\'':
+    case '"':
+      if (auto inner = unquote(trimmed)) return out.set_str(*inner);
+      break;
+    case '(':
+    case '[':
+    case '{':
+      if (is_bracketed(trimmed)) return out.set_literal(trimmed);
+      break;
+    default:
+      break;
   }
-
-  if (first == '\'' || first == '"') {
-    if (auto inner = unquote(trimmed)) return out.set_str(*inner);
-    return out.set_str(text);
-  }
-  if (is_bracketed(trimmed)) return out.set_literal(trimmed);
   out.set_str(text);
 }
 

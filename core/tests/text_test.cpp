@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "common/find_byte.h"
 #include "common/text.h"
@@ -103,17 +104,37 @@ TEST(FindByteTest, AgreesWithStringViewFind) {
         const std::string_view view(text);
         ASSERT_EQ(find_byte(view, '&', from), view.find('&', from)) << n << " " << hit << " " << from;
       }
-      ASSERT_EQ(count_byte(text, '&'), static_cast<std::size_t>(std::count(text.begin(), text.end(), '&')))
-          << n << " " << hit;
       text.assign(n, '.');
     }
   }
 }
 
-TEST(FindByteTest, CountsDenseTexts) {
-  for (const std::size_t n : {15u, 16u, 17u, 31u, 32u, 33u, 1000u}) {
-    EXPECT_EQ(count_byte(std::string(n, '&'), '&'), n);
-    EXPECT_EQ(count_byte(std::string(n, '&'), '='), 0u);
+// The positions of either byte, in order, for texts of every length around the blocks with the
+// two bytes scattered, dense and absent; a visit that returns false stops the walk there.
+TEST(FindByteTest, VisitsEachOfTwoBytesInOrder) {
+  for (std::size_t n = 0; n <= 70; ++n) {
+    for (const char* fill : {".", "&", "=", "&=x"}) {
+      std::string text;
+      for (std::size_t i = 0; i < n; ++i) text += fill[(i * 7) % std::char_traits<char>::length(fill)];
+      std::vector<std::size_t> expected;
+      for (std::size_t i = 0; i < n; ++i) {
+        if (text[i] == '&' || text[i] == '=') expected.push_back(i);
+      }
+      std::vector<std::size_t> seen;
+      EXPECT_TRUE(for_each_of(text, '&', '=', [&](std::size_t at) {
+        seen.push_back(at);
+        return true;
+      }));
+      EXPECT_EQ(seen, expected) << n << " " << fill;
+
+      if (expected.size() < 2) continue;
+      seen.clear();
+      EXPECT_FALSE(for_each_of(text, '&', '=', [&](std::size_t at) {
+        seen.push_back(at);
+        return seen.size() < 2;
+      }));
+      EXPECT_EQ(seen, std::vector<std::size_t>(expected.begin(), expected.begin() + 2)) << n << " " << fill;
+    }
   }
 }
 

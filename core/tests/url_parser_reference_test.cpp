@@ -215,5 +215,25 @@ TEST(QueryValueReferenceTest, IntegersOfEveryWidth) {
   }
 }
 
+// Plain decimals with and without a point, leading zeros and either side empty, around the
+// fifteen digits up to which they are read in one pass.
+TEST(QueryValueReferenceTest, PlainDecimalsOfEveryWidth) {
+  std::mt19937_64 rng(15);
+  const auto digits = [&rng](std::size_t n) {
+    std::string run;
+    for (std::size_t i = 0; i < n; ++i) run += static_cast<char>('0' + rng() % (i == 0 && rng() % 3 == 0 ? 1 : 10));
+    return run;
+  };
+  for (int i = 0; i < 100000; ++i) {
+    std::string text = digits(rng() % 19);
+    if (rng() % 4 != 0) {
+      text += '.';
+      text += digits(rng() % 19);
+    }
+    ASSERT_TRUE(same(parse_query_value(text), reference::parse_query_value(text)))
+        << testing::PrintToString(text);
+  }
+}
+
 }  // namespace
 }  // namespace zq

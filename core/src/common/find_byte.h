@@ -1,4 +1,4 @@
-// Inline searches for one byte in short texts. The texts searched (pieces of a URL) are tens of
+// Inline searches for bytes in short texts. The texts searched (pieces of a URL) are tens of
 // bytes long: sixteen bytes compared at once, without the call into the C library that memchr
 // costs, find most bytes sooner than that call returns.
 #pragma once
@@ -52,30 +52,40 @@ inline std::size_t find_byte(std::string_view text, char c, std::size_t from = 0
   return std::string_view::npos;
 }
 
-// How many times `c` occurs in `text`.
-inline std::size_t count_byte(std::string_view text, char c) {
+// Calls `visit(position)` for each byte of `text` that is `a` or `b`, in order, while it returns
+// true. False when a visit stopped it.
+template <class Visit>
+bool for_each_of(std::string_view text, char a, char b, Visit&& visit) {
   const char* const data = text.data();
   const std::size_t size = text.size();
-  std::size_t count = 0;
   std::size_t i = 0;
 #if defined(__SSE2__)
   if (size >= 16) {
-    // Hits are few: clearing them one at a time costs less than a population count, which the
-    // baseline instruction set lacks.
-    const auto add = [&count](unsigned hits) {
-      for (; hits != 0; hits &= hits - 1) ++count;
+    const __m128i first = _mm_set1_epi8(a);
+    const __m128i second = _mm_set1_epi8(b);
+    const auto hits_at = [&](std::size_t at) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+      return static_cast<unsigned>(
+          _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, first), _mm_cmpeq_epi8(bytes, second))));
     };
-    const __m128i needle = _mm_set1_epi8(c);
-    for (; i + 16 <= size; i += 16) add(detail::equal_bytes(data + i, needle));
-    if (i != size) {
-      const std::size_t last = size - 16;
-      add(detail::equal_bytes(data + last, needle) >> (i - last));
+    const auto visit_hits = [&](std::size_t base, unsigned hits) {
+      for (; hits != 0; hits &= hits - 1) {
+        if (!visit(base + static_cast<std::size_t>(std::countr_zero(hits)))) return false;
+      }
+      return true;
+    };
+    for (; i + 16 <= size; i += 16) {
+      if (!visit_hits(i, hits_at(i))) return false;
     }
-    return count;
+    if (i == size) return true;
+    const std::size_t last = size - 16;
+    return visit_hits(i, hits_at(last) >> (i - last));
   }
 #endif
-  for (; i < size; ++i) count += data[i] == c;
-  return count;
+  for (; i < size; ++i) {
+    if ((data[i] == a || data[i] == b) && !visit(i)) return false;
+  }
+  return true;
 }
 
 }  // namespace zq

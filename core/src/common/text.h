@@ -78,8 +78,11 @@ class Text {
     return out + size_;
   }
 
-  friend bool operator==(const Text& a, const Text& b) noexcept { return a.view() == b.view(); }
-  friend bool operator==(const Text& a, std::string_view b) noexcept { return a.view() == b; }
+  // Lengths first: texts of other lengths, the usual case, differ without a look at the bytes.
+  friend bool operator==(const Text& a, const Text& b) noexcept { return a == b.view(); }
+  friend bool operator==(const Text& a, std::string_view b) noexcept {
+    return a.size_ == b.size() && (b.empty() || std::memcmp(a.data(), b.data(), b.size()) == 0);
+  }
   friend bool operator==(const Text& a, const char* b) noexcept { return a.view() == std::string_view(b); }
   friend bool operator==(const Text& a, const std::string& b) noexcept { return a.view() == std::string_view(b); }
 

@@ -21,6 +21,7 @@ bool is_blank(char c) {
 }
 
 std::string_view trim(std::string_view text) {
+  if (text.empty() || (!is_blank(text.front()) && !is_blank(text.back()))) return text;
   std::size_t begin = 0;
   std::size_t end = text.size();
   while (begin < end && is_blank(text[begin])) ++begin;
@@ -299,18 +300,35 @@ bool is_bracketed(std::string_view trimmed) {
          (open == '{' && close == '}');
 }
 
-// The usual integer: one to eighteen decimal digits, the first not a zero unless it is the only
-// one. Such a text fits 64 bits, so it is read without the general reader's checks.
-bool read_plain_decimal(std::string_view text, std::int64_t& value) {
-  constexpr std::size_t kDigitsMax = 18;
-  if (text.size() > kDigitsMax || (text.size() > 1 && text[0] == '0')) return false;
-  std::int64_t read = 0;
-  for (const char c : text) {
-    const auto digit = static_cast<unsigned>(c - '0');
-    if (digit > 9) return false;
-    read = read * 10 + digit;
+// The usual numbers: a plain run of decimal digits, or two runs around one "." (either may be
+// empty, not both), with at most fifteen digits in all. Without a point it is an integer unless
+// it starts with a zero and is longer than one digit (which the general readers decide); with a
+// point it is a float whose digits and power of ten are both exact doubles, so that one division
+// rounds it correctly, as the exact path of parse_float does. False for anything else.
+bool read_plain_number(std::string_view text, QueryValue& out) {
+  constexpr std::size_t kDigitsMax = 15;
+  std::uint64_t digits = 0;  // wraps harmlessly past kDigitsMax digits, which are refused
+  std::size_t count = 0;
+  std::size_t point = std::string_view::npos;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto digit = static_cast<unsigned>(static_cast<unsigned char>(text[i]) - '0');
+    if (digit <= 9) {
+      digits = digits * 10 + digit;
+      ++count;
+    } else if (text[i] == '.' && point == std::string_view::npos) {
+      point = i;
+    } else {
+      return false;
+    }
   }
-  value = read;
+  if (count == 0 || count > kDigitsMax) return false;
+  if (point == std::string_view::npos) {
+    if (count > 1 && text[0] == '0') return false;
+    out.set_integer(static_cast<std::int64_t>(digits));
+    return true;
+  }
+  const std::size_t fraction_digits = text.size() - point - 1;
+  out.set_floating(static_cast<double>(digits) / kExactPowersOfTen[fraction_digits]);
   return true;
 }
 
@@ -345,7 +363,7 @@ void read_query_value(std::string_view text, QueryValue& out) {
     case '+':
     case '-':
     case '.': {
-      if (std::int64_t value; read_plain_decimal(trimmed, value)) return out.set_integer(value);
+      if (read_plain_number(trimmed, out)) return;
       const IntegerRead integer = parse_integer(trimmed);
       if (integer.outcome == IntegerRead::Outcome::Fits) return out.set_integer(integer.value);
       if (integer.outcome == IntegerRead::Outcome::TooLarge) return out.set_literal(trimmed);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <span>
 #include <unordered_map>
 
 #include "common/find_byte.h"
@@ -183,19 +184,46 @@ void for_each_piece(std::string_view query, Store store) {
   });
 }
 
-// Splits the query at "&" into key and typed value; a repeated key updates its first pair. The
-// count of "&" bounds the pieces, which decides the lookup, and for a short query the room
-// reserved (a long one grows as its pairs come: most of its pieces may be empty).
+// A piece of a query between "&": where it begins and ends, and its first "=" (npos without
+// one), as positions in the query.
+struct Piece {
+  std::size_t begin = 0;
+  std::size_t end = 0;
+  std::size_t equals = npos;
+};
+
+// Splits the query at "&" into key and typed value; a repeated key updates its first pair. One
+// pass over the query finds every "&" and the first "=" of each piece; a query of more than
+// kLinearLookupPieces pieces goes to the index as soon as the pass finds so many.
 void read_params(std::vector<QueryParam>& params, std::string_view query) {
   params.clear();
   if (query.empty()) return;
-  const std::size_t pieces = count_byte(query, '&') + 1;
-  if (pieces > kLinearLookupPieces) [[unlikely]] {
+  Piece pieces[kLinearLookupPieces];
+  std::size_t count = 0;
+  Piece current;
+  const bool short_query = for_each_of(query, '&', '=', [&](std::size_t at) {
+    if (query[at] == '=') {
+      if (current.equals == npos) current.equals = at;
+      return true;
+    }
+    if (count == kLinearLookupPieces - 1) return false;
+    current.end = at;
+    pieces[count++] = current;
+    current = Piece{at + 1, 0, npos};
+    return true;
+  });
+  if (!short_query) [[unlikely]] {
     read_params_indexed(params, query);
     return;
   }
-  params.reserve(pieces);
-  for_each_piece(query, [&](std::string_view piece, std::size_t equals) {
+  current.end = query.size();
+  pieces[count++] = current;
+
+  params.reserve(count);
+  for (const Piece& at : std::span(pieces, count)) {
+    if (at.begin == at.end) continue;
+    const std::string_view piece = query.substr(at.begin, at.end - at.begin);
+    const std::size_t equals = at.equals == npos ? npos : at.equals - at.begin;
     const std::string_view key = piece.substr(0, equals);
     QueryParam* param = nullptr;
     for (QueryParam& existing : params) {
@@ -205,7 +233,7 @@ void read_params(std::vector<QueryParam>& params, std::string_view query) {
       }
     }
     store_param(params, param, piece, equals);
-  });
+  }
 }
 
 // How far the parser accepts what the printer writes for records it did not make itself.

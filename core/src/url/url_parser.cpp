@@ -187,9 +187,9 @@ void for_each_piece(std::string_view query, Store store) {
 // A piece of a query between "&": where it begins and ends, and its first "=" (npos without
 // one), as positions in the query.
 struct Piece {
-  std::size_t begin = 0;
-  std::size_t end = 0;
-  std::size_t equals = npos;
+  std::size_t begin;
+  std::size_t end;
+  std::size_t equals;
 };
 
 // Splits the query at "&" into key and typed value; a repeated key updates its first pair. One
@@ -198,9 +198,9 @@ struct Piece {
 void read_params(std::vector<QueryParam>& params, std::string_view query) {
   params.clear();
   if (query.empty()) return;
-  Piece pieces[kLinearLookupPieces];
+  Piece pieces[kLinearLookupPieces];  // filled up to `count`
   std::size_t count = 0;
-  Piece current;
+  Piece current{0, 0, npos};
   const bool short_query = for_each_of(query, '&', '=', [&](std::size_t at) {
     if (query[at] == '=') {
       if (current.equals == npos) current.equals = at;

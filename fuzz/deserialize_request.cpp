@@ -33,9 +33,11 @@ bool text_carries(const zq::Url& url) {
 
 // The request as reading its own message gives it back.
 zq::ZQRequest as_carried(zq::ZQRequest request) {
-  for (char& c : request.method) {
+  std::string method(request.method.view());
+  for (char& c : method) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
   }
+  request.method.assign(method);
   zq::Url& url = request.url;
   if (url.port) url.isIp = true;
   if (url.transport && url.transport->empty()) url.transport.reset();

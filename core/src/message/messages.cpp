@@ -2,7 +2,6 @@
 // text and the payload bytes around them.
 #include "message/messages.h"
 
-#include "common/assign_text.h"
 #include "common/utf8.h"
 #include "message/request_header.h"
 #include "message/response_header.h"
@@ -132,9 +131,9 @@ Status deserialize_request_into(ByteView message, ZQRequest& out) {
   RequestHeader header;
   ZQ_RETURN_IF_ERROR(read_request_header_into(message, header));
   ZQ_RETURN_IF_ERROR(read_payload(message, header.payload, header.header_len, out.payload));
-  assign_text(out.transport, header.transport);
-  assign_text(out.route, header.route);
-  assign_text(out.method, header.method);
+  out.transport.assign(header.transport);
+  out.route.assign(header.route);
+  out.method.assign(header.method);
 
   const std::string_view url_text = as_text(header.url);
   if (!is_valid_utf8(url_text)) return WireError::invalid("invalid utf-8 in url");

@@ -10,6 +10,7 @@
 
 #include "common/bytes.h"
 #include "common/result.h"
+#include "common/text.h"
 #include "payload/temp_data_object.h"
 #include "serialization/msgpack.h"
 #include "serialization/value.h"
@@ -20,9 +21,9 @@ namespace zq {
 
 struct ZQRequest {
   Url url = new_url();
-  std::string method;  // stored as given; lower-cased on the wire only
-  std::string transport;
-  std::string route;
+  Text method;  // stored as given; lower-cased on the wire only
+  Text transport;
+  Text route;
   Value cookies = Value::empty_map();  // a Map: keys of any kind, order and duplicates kept
   TempDataObject payload;
   std::uint8_t version = 0;  // only 0..3 can be written

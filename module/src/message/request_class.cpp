@@ -103,7 +103,8 @@ PyObject* ZQRequest_deserialize(zq::ByteView data) {
 
 PyObject* ZQRequest_repr(const zq::ZQRequest& record) {
   const zq::PrintedUrl url(record.url);
-  std::string text = "<ZQRequest [" + record.transport + "]: [" + record.method + " ";
+  std::string text = "<ZQRequest [";
+  text.append(record.transport.view()).append("]: [").append(record.method.view()).append(" ");
   text.append(url.view()).append("]>");
   return to_object(std::string_view(text));
 }

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
 
 #include "common/bytes.h"
 #include "common/result.h"

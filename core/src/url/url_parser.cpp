@@ -27,43 +27,55 @@ void set(std::optional<Text>& field, std::string_view text) {
   }
 }
 
+// Pieces of a text at positions the parser has found within it, cut without substr's checks.
+std::string_view before(std::string_view text, std::size_t end) { return {text.data(), end}; }
+std::string_view after(std::string_view text, std::size_t begin) {
+  return {text.data() + begin, text.size() - begin};
+}
+std::string_view between(std::string_view text, std::size_t begin, std::size_t end) {
+  return {text.data() + begin, end - begin};
+}
+
 // Builds the failure of a parse step; cold, so that error texts stay out of the hot path.
 [[gnu::cold, gnu::noinline]] Result<void, UrlError> fail(UrlErrorKind kind, std::string_view text) {
   return UrlError{kind, std::string(text)};
 }
 
 // Splits the text before "://" into transport, route and scheme, or fails with the chain. One
-// search for each "~" finds the first "~~" and the positions of the single "~".
+// sweep over the "~" finds the first "~~" and the positions of the single "~".
 Result<void, UrlError> read_protocol_chain(Url& url, std::string_view chain) {
   std::size_t pair = npos;
   std::size_t tildes[2] = {};
   std::size_t tilde_count = 0;
-  for (std::size_t i = find_byte(chain, '~'); i != npos; i = find_byte(chain, '~', i + 1)) {
-    if (i + 1 < chain.size() && chain[i + 1] == '~') {
-      pair = i;
-      break;
+  std::size_t previous = npos;
+  for_each_of(chain, '~', '~', [&](std::size_t at) {
+    if (previous + 1 == at && previous != npos) {
+      pair = previous;
+      return false;
     }
-    if (tilde_count < 2) tildes[tilde_count] = i;
+    if (tilde_count < 2) tildes[tilde_count] = at;
     ++tilde_count;
-  }
+    previous = at;
+    return true;
+  });
 
   std::string_view scheme = chain;
   if (pair != npos) {
     // The scheme after "~~" may itself hold "~".
-    set(url.transport, chain.substr(0, pair));
+    set(url.transport, before(chain, pair));
     url.route.reset();
-    scheme = chain.substr(pair + 2);
+    scheme = after(chain, pair + 2);
   } else if (tilde_count == 0) {
     url.transport.reset();
     url.route.reset();
   } else if (tilde_count == 1) {
     url.transport.reset();
-    set(url.route, chain.substr(0, tildes[0]));
-    scheme = chain.substr(tildes[0] + 1);
+    set(url.route, before(chain, tildes[0]));
+    scheme = after(chain, tildes[0] + 1);
   } else if (tilde_count == 2) {
-    set(url.transport, chain.substr(0, tildes[0]));
-    set(url.route, chain.substr(tildes[0] + 1, tildes[1] - tildes[0] - 1));
-    scheme = chain.substr(tildes[1] + 1);
+    set(url.transport, before(chain, tildes[0]));
+    set(url.route, between(chain, tildes[0] + 1, tildes[1]));
+    scheme = after(chain, tildes[1] + 1);
   } else [[unlikely]] {
     return fail(UrlErrorKind::InvalidProtocolChain, chain);
   }
@@ -102,20 +114,20 @@ Result<void, UrlError> read_host(Url& url, std::string_view host, bool printed) 
       return {};
     }
     if (close == npos || close == 1) return invalid();
-    name = host.substr(1, close - 1);
-    after_name = host.substr(close + 1);
+    name = between(host, 1, close);
+    after_name = after(host, close + 1);
   } else {
     std::size_t end = 0;
     while (end < host.size() && is_host_byte(host[end])) ++end;
     if (end == 0) return invalid();  // the name must come before anything else
-    name = host.substr(0, end);
-    after_name = host.substr(end);
+    name = before(host, end);
+    after_name = after(host, end);
   }
 
   std::optional<std::uint64_t> port;
   if (!after_name.empty()) {
     if (after_name[0] != ':') return invalid();
-    port = internal::parse_decimal_u64(after_name.substr(1));
+    port = internal::parse_decimal_u64(after(after_name, 1));
     if (!port) return invalid();
   }
 
@@ -146,7 +158,7 @@ void store_param(std::vector<QueryParam>& params, QueryParam* param, std::string
   if (equals == npos) {
     param->value = QueryValue::none();
   } else {
-    read_query_value(piece.substr(equals + 1), param->value);
+    read_query_value(after(piece, equals + 1), param->value);
   }
 }
 
@@ -222,7 +234,7 @@ void read_params(std::vector<QueryParam>& params, std::string_view query) {
   params.reserve(count);
   for (const Piece& at : std::span(pieces, count)) {
     if (at.begin == at.end) continue;
-    const std::string_view piece = query.substr(at.begin, at.end - at.begin);
+    const std::string_view piece = between(query, at.begin, at.end);
     const std::size_t equals = at.equals == npos ? npos : at.equals - at.begin;
     const std::string_view key = piece.substr(0, equals);
     QueryParam* param = nullptr;
@@ -261,7 +273,7 @@ Result<void, UrlError> parse_into(Url& url, std::string_view text, Rules rules) 
   if (separator == npos || (!printed && separator + 3 == text.size())) [[unlikely]] {
     return fail(UrlErrorKind::InvalidUrl, text);
   }
-  const std::string_view chain = text.substr(0, separator);
+  const std::string_view chain = before(text, separator);
   if (auto split = read_protocol_chain(url, chain); !split.ok()) [[unlikely]] {
     if (!printed) return split;
     url.transport.reset();
@@ -269,22 +281,22 @@ Result<void, UrlError> parse_into(Url& url, std::string_view text, Rules rules) 
     url.scheme.assign(chain);
   }
 
-  std::string_view rest = text.substr(separator + 3);
+  std::string_view rest = after(text, separator + 3);
   if (const std::size_t hash = find_byte(rest, '#'); hash != npos) {
     if (hash + 1 < rest.size()) {
-      set(url.fragment, rest.substr(hash + 1));
+      set(url.fragment, after(rest, hash + 1));
     } else {
       url.fragment.reset();
     }
-    rest = rest.substr(0, hash);
+    rest = before(rest, hash);
   } else {
     url.fragment.reset();
   }
 
   std::string_view query;
   if (const std::size_t question = find_byte(rest, '?'); question != npos) {
-    query = rest.substr(question + 1);
-    rest = rest.substr(0, question);
+    query = after(rest, question + 1);
+    rest = before(rest, question);
   }
 
   if (url.scheme == "lib") {
@@ -299,7 +311,7 @@ Result<void, UrlError> parse_into(Url& url, std::string_view text, Rules rules) 
   } else {
     const std::size_t slash = find_byte(rest, '/');
     const std::string_view host = rest.substr(0, slash);
-    url.path.assign(slash == npos ? std::string_view("/") : rest.substr(slash));
+    url.path.assign(slash == npos ? std::string_view("/") : after(rest, slash));
     if (host.empty()) {
       // A local file URL has no host and keeps whatever host the record had.
       if (!printed && url.scheme != "file") return fail(UrlErrorKind::MissingHostname, text);

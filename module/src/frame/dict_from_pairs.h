@@ -18,6 +18,9 @@ PyObject* dict_from_pairs(const Pairs& pairs, KeyOf key_of, ValueOf value_of) {
     if (!key) return nullptr;
     PyRef value(value_of(pair));
     if (!value || PyDict_SetItem(dict.get(), key.get(), value.get()) < 0) return nullptr;
+    // Every call has returned: released at once, without the destructor's check.
+    value.reset();
+    key.reset();
   }
   return dict.release();
 }

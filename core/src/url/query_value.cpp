@@ -3,6 +3,7 @@
 #include "url/query_value.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <limits>
@@ -332,9 +333,17 @@ bool read_plain_number(std::string_view text, QueryValue& out) {
   return true;
 }
 
-}  // namespace
+// The bytes a typed form can start with, and the blanks that trimming removes before it: a
+// value starting with any other byte is a Str as it stands.
+constexpr auto kTypedStarts = [] {
+  std::array<bool, 256> table{};
+  for (const char c : std::string_view("NTF0123456789+-.'\"([{ \t\n\f\r")) table[static_cast<unsigned char>(c)] = true;
+  return table;
+}();
 
-void read_query_value(std::string_view text, QueryValue& out) {
+// Every value the quick forms of read_query_value leave: the forms tried in turn on the trimmed
+// text. Out of line, so that the quick forms run without this function's set-up.
+[[gnu::noinline]] void read_typed_value(std::string_view text, QueryValue& out) {
   const std::string_view trimmed = trim(text);
   if (trimmed.empty()) return out.set_str(text);
 
@@ -363,7 +372,6 @@ void read_query_value(std::string_view text, QueryValue& out) {
     case '+':
     case '-':
     case '.': {
-      if (read_plain_number(trimmed, out)) return;
       const IntegerRead integer = parse_integer(trimmed);
       if (integer.outcome == IntegerRead::Outcome::Fits) return out.set_integer(integer.value);
       if (integer.outcome == IntegerRead::Outcome::TooLarge) return out.set_literal(trimmed);
@@ -383,6 +391,19 @@ void read_query_value(std::string_view text, QueryValue& out) {
       break;
   }
   out.set_str(text);
+}
+
+}  // namespace
+
+// Most values are a plain word or a plain number, which the first byte tells apart: both are read
+// here, the rest by read_typed_value.
+void read_query_value(std::string_view text, QueryValue& out) {
+  if (!text.empty()) {
+    const char first = text.front();
+    if (!kTypedStarts[static_cast<unsigned char>(first)]) return out.set_str(text);
+    if ((is_digit(first) || first == '.') && read_plain_number(text, out)) return;
+  }
+  read_typed_value(text, out);
 }
 
 QueryValue parse_query_value(std::string_view text) {

@@ -70,12 +70,13 @@ class Text {
   // the text is shorter (the bytes past its end are left undefined): the copy then has no branch
   // on the length. For writers that size their output with that slack, such as the URL printer.
   char* write_to(char* out) const noexcept {
-    if (on_heap()) [[unlikely]] {
-      std::memcpy(out, heap_, size_);
+    const std::size_t n = size_;  // read before the bytes written, which may alias it
+    if (n > kInlineCapacity) [[unlikely]] {
+      std::memcpy(out, heap_, n);
     } else {
       std::memcpy(out, inline_, kInlineCapacity);
     }
-    return out + size_;
+    return out + n;
   }
 
   // Lengths first: texts of other lengths, the usual case, differ without a look at the bytes.

@@ -130,9 +130,14 @@ void write_param(Cursor& out, const QueryParam& param) {
 void write_query(Cursor& out, const std::vector<QueryParam>& params) {
   char* const start = out.at();
   out.put('?');
-  for (std::size_t i = 0; i < params.size(); ++i) {
-    if (i != 0) out.put('&');
-    write_param(out, params[i]);
+  // The bounds are read once: every byte written could alias the vector, so a bound read in the
+  // loop's test would be read again after each write.
+  const QueryParam* param = params.data();
+  const QueryParam* const end = param + params.size();
+  write_param(out, *param);
+  while (++param != end) {
+    out.put('&');
+    write_param(out, *param);
   }
   // A lone piece that writes nothing (an empty key without value) leaves no "?" behind.
   if (out.at() == start + 1) out.rewind(start);

@@ -51,10 +51,6 @@ class Text {
     }
     assign_slow(text.data(), text.size());
   }
-  void clear() noexcept {
-    release();
-    size_ = 0;
-  }
 
   const char* data() const noexcept { return on_heap() ? heap_ : inline_; }
   std::size_t size() const noexcept { return size_; }
@@ -62,8 +58,6 @@ class Text {
   std::string_view view() const noexcept { return {data(), size_}; }
   operator std::string_view() const noexcept { return view(); }
   char operator[](std::size_t i) const noexcept { return data()[i]; }
-  char front() const noexcept { return data()[0]; }
-  char back() const noexcept { return data()[size_ - 1]; }
 
   // Writes the bytes at `out` and returns their end. An inline text is written as its whole
   // inline block, whatever its length, so `out` needs room for kInlineCapacity bytes even when
@@ -90,8 +84,9 @@ class Text {
  private:
   bool on_heap() const noexcept { return size_ > kInlineCapacity; }
 
-  // Copies `n` (at most kInlineCapacity) bytes between buffers that do not overlap, as
-  // overlapping words: no call to memcpy and no byte past either end touched.
+  // Copies `n` (at most kInlineCapacity) bytes as overlapping words, each read before it is
+  // written: no call to memcpy, no byte past either end touched, and a source that starts at or
+  // after the destination in the same buffer (assign from a text's own bytes) is copied whole.
   static void copy_short(char* to, const char* from, std::size_t n) noexcept {
     if (n >= 8) {
       std::uint64_t head, middle, tail;

@@ -5,7 +5,6 @@
 #include <charconv>
 
 #include "common/find_byte.h"
-
 #include "url/internal/decimal.h"
 
 namespace zq {

@@ -96,6 +96,19 @@ constexpr auto kHostBytes = [] {
 
 bool is_host_byte(char c) { return kHostBytes[static_cast<unsigned char>(c)]; }
 
+// The length of the run of host bytes that `host` starts with. Four bytes are tested at once
+// while four remain, with one branch for the four.
+std::size_t host_name_length(std::string_view host) {
+  const char* const data = host.data();
+  std::size_t end = 0;
+  while (end + 4 <= host.size() && is_host_byte(data[end]) & is_host_byte(data[end + 1]) &
+                                       is_host_byte(data[end + 2]) & is_host_byte(data[end + 3])) {
+    end += 4;
+  }
+  while (end < host.size() && is_host_byte(data[end])) ++end;
+  return end;
+}
+
 // A non-empty host: "[address]" or "[address]:port", or a name of host bytes with an optional
 // ":port". Writes hostname, isIp and port together, or nothing when the host is invalid.
 // `printed`: a "[" without "]" is an IP host that the printer wrote as it is, because it starts
@@ -117,8 +130,7 @@ Result<void, UrlError> read_host(Url& url, std::string_view host, bool printed) 
     name = between(host, 1, close);
     after_name = after(host, close + 1);
   } else {
-    std::size_t end = 0;
-    while (end < host.size() && is_host_byte(host[end])) ++end;
+    const std::size_t end = host_name_length(host);
     if (end == 0) return invalid();  // the name must come before anything else
     name = before(host, end);
     after_name = after(host, end);

@@ -67,7 +67,8 @@ bool is_url(PyObject* obj, bool& out) {
 PyObject* Url_new(PyTypeObject* cls, PyObject* url) {
   bool from_url = false;
   std::string_view text;
-  if (url && !is_url(url, from_url)) return nullptr;
+  // A str, the usual argument, is taken without the test for a Url (no Url is a str).
+  if (url && !PyUnicode_Check(url) && !is_url(url, from_url)) return nullptr;
   if (url && !from_url && !kinds::Text::convert(url, text)) return nullptr;
   PyRef instance(new_instance<UrlObject>(cls));
   if (!instance) return nullptr;

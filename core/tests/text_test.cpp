@@ -82,6 +82,21 @@ TEST(TextTest, WritesWithinItsRoomAndReturnsTheEnd) {
   }
 }
 
+// A difference at any position of any length is seen, whichever word of the comparison holds it.
+TEST(TextTest, ComparesEveryPosition) {
+  for (const std::size_t n : kLengths) {
+    const std::string bytes = pattern(n);
+    const Text text(bytes);
+    EXPECT_TRUE(text == std::string_view(bytes)) << n;
+    for (std::size_t i = 0; i < n; ++i) {
+      std::string other = bytes;
+      other[i] = static_cast<char>(other[i] ^ 0x20);
+      EXPECT_FALSE(text == std::string_view(other)) << n << " at " << i;
+      EXPECT_FALSE(text == Text(other)) << n << " at " << i;
+    }
+  }
+}
+
 TEST(TextTest, ComparesByBytes) {
   EXPECT_EQ(Text("abc"), "abc");
   EXPECT_EQ(Text("abc"), std::string("abc"));

@@ -145,7 +145,7 @@ inline constexpr std::size_t kLinearLookupPieces = 16;
 
 // Gives `param`, or a new pair for the key when it is null, the typed value of `piece`, which
 // `equals` splits into key and value (None without an "=").
-inline void store_param(std::vector<QueryParam>& params, QueryParam* param,
+inline void store_param(QueryParams& params, QueryParam* param,
                         std::string_view piece, std::size_t equals) {
   if (!param) {
     param = &params.emplace_back();
@@ -172,7 +172,7 @@ inline void for_each_piece(std::string_view query, Store store) {
 
 // A long query: repeated keys are found through a hash index. The keys are input, so the hash is
 // keyed; its random keys are drawn here, when an index is used at all.
-inline void read_params_indexed(std::vector<QueryParam>& params, std::string_view query) {
+inline void read_params_indexed(QueryParams& params, std::string_view query) {
   // Key text in `query` -> position.
   std::unordered_map<std::string_view, std::size_t, KeyedTextHash> index;
   for_each_piece(query, [&](std::string_view piece, std::size_t equals) {
@@ -182,7 +182,7 @@ inline void read_params_indexed(std::vector<QueryParam>& params, std::string_vie
 }
 
 // Splits the query at "&" into key and typed value; a repeated key updates its first pair.
-inline void read_params(std::vector<QueryParam>& params, std::string_view query) {
+inline void read_params(QueryParams& params, std::string_view query) {
   params.clear();
   if (query.empty()) return;
 

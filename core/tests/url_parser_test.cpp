@@ -199,7 +199,7 @@ TEST(UrlParserTest, QueryPieces) {
 TEST(UrlParserTest, ManyParametersKeepFirstPositionAndLastValue) {
   const auto key = [](int i) { return std::string(1, 'k').append(std::to_string(i)); };
   std::string text = "x://h?";
-  std::vector<QueryParam> expected;
+  QueryParams expected;
   for (int i = 0; i < 40; ++i) {
     text.append(key(i)).append("=").append(std::to_string(i)).append("&");
     expected.push_back({key(i), integer(i)});

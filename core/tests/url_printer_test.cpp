@@ -61,7 +61,7 @@ TEST(UrlPrinterTest, HostForms) {
 }
 
 TEST(UrlPrinterTest, QueryValuesAndFragment) {
-  const auto with_params = [](std::vector<QueryParam> params) {
+  const auto with_params = [](QueryParams params) {
     return Url{.scheme = "x", .hostname = "h", .params = std::move(params)};
   };
   check({

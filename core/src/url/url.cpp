@@ -1,6 +1,9 @@
 // Copying URL records, and the display text of URL errors.
 #include "url/url.h"
 
+#include <new>
+#include <utility>
+
 namespace zq {
 namespace {
 
@@ -10,7 +13,42 @@ constexpr std::optional<Text> Url::*kOptionalTexts[] = {&Url::transport, &Url::r
                                                          &Url::fragment};
 constexpr Text Url::*kTexts[] = {&Url::scheme, &Url::path};
 
+// Counts of up to this many parameters have a cached block.
+constexpr std::size_t kCachedCounts = 8;
+
+struct ParamBlocks {
+  void* blocks[kCachedCounts] = {};  // blocks[c - 1] holds room for c parameters, or null
+  ~ParamBlocks() {
+    for (void* block : blocks) ::operator delete(block);
+  }
+};
+
+thread_local ParamBlocks thread_param_blocks;
+
 }  // namespace
+
+namespace detail {
+
+void* allocate_params(std::size_t count) {
+  if (count - 1 < kCachedCounts) {
+    if (void* block = std::exchange(thread_param_blocks.blocks[count - 1], nullptr)) return block;
+  }
+  if (count > std::size_t(-1) / sizeof(QueryParam)) throw std::bad_alloc();
+  return ::operator new(count * sizeof(QueryParam));
+}
+
+void release_params(void* block, std::size_t count) noexcept {
+  if (count - 1 < kCachedCounts) {
+    void*& slot = thread_param_blocks.blocks[count - 1];
+    if (slot == nullptr) {
+      slot = block;
+      return;
+    }
+  }
+  ::operator delete(block);
+}
+
+}  // namespace detail
 
 void assign_url(Url& to, const Url& from) {
   if (&to == &from) return;

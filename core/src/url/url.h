@@ -23,6 +23,30 @@ struct QueryParam {
   friend bool operator==(const QueryParam&, const QueryParam&) = default;
 };
 
+namespace detail {
+
+// A block for `count` parameters, and its return. A record's parameters are often made and
+// dropped within one call (a Url parsed for a request and the request's copy of it), so each
+// thread keeps the last block it freed of each small count and hands it out again, instead of a
+// trip through malloc and free for every record.
+void* allocate_params(std::size_t count);
+void release_params(void* block, std::size_t count) noexcept;
+
+}  // namespace detail
+
+template <class T>
+struct ParamsAllocator {
+  using value_type = T;
+  ParamsAllocator() = default;
+  template <class U>
+  ParamsAllocator(const ParamsAllocator<U>&) noexcept {}
+  T* allocate(std::size_t n) { return static_cast<T*>(detail::allocate_params(n)); }
+  void deallocate(T* p, std::size_t n) noexcept { detail::release_params(p, n); }
+  friend bool operator==(const ParamsAllocator&, const ParamsAllocator&) noexcept { return true; }
+};
+
+using QueryParams = std::vector<QueryParam, ParamsAllocator<QueryParam>>;
+
 // Absent and present-but-empty differ for transport, route, hostname and fragment.
 struct Url {
   std::optional<Text> transport;
@@ -32,7 +56,7 @@ struct Url {
   std::optional<std::uint64_t> port;
   bool isIp = false;               // the host was written in square brackets
   Text path = "/";                 // from its leading "/" on, undecoded
-  std::vector<QueryParam> params;  // in order of first appearance, keys unique
+  QueryParams params;              // in order of first appearance, keys unique
   std::optional<Text> fragment;
 
   friend bool operator==(const Url&, const Url&) = default;

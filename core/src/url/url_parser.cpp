@@ -162,7 +162,7 @@ constexpr std::size_t kLinearLookupPieces = 16;
 
 // Gives `param`, or a new pair for the key when it is null, the typed value of `piece`, which
 // `equals` splits into key and value (None without an "=").
-void store_param(std::vector<QueryParam>& params, QueryParam* param, std::string_view piece, std::size_t equals) {
+void store_param(QueryParams& params, QueryParam* param, std::string_view piece, std::size_t equals) {
   if (!param) {
     param = &params.emplace_back();
     param->key.assign(piece.substr(0, equals));
@@ -199,7 +199,7 @@ void for_each_piece(std::string_view query, Store store) {
 // A long query: repeated keys are found through a hash index. The keys are input, so the hash is
 // keyed; its random keys are drawn here, when an index is used at all. Out of line, so that the
 // index's code stays off the path of short queries.
-[[gnu::noinline]] void read_params_indexed(std::vector<QueryParam>& params, std::string_view query) {
+[[gnu::noinline]] void read_params_indexed(QueryParams& params, std::string_view query) {
   // Key text in `query` -> position.
   std::unordered_map<std::string_view, std::size_t, KeyedTextHash> index;
   for_each_piece(query, [&](std::string_view piece, std::size_t equals) {
@@ -219,7 +219,7 @@ struct Piece {
 // Splits the query at "&" into key and typed value; a repeated key updates its first pair. One
 // pass over the query finds every "&" and the first "=" of each piece; a query of more than
 // kLinearLookupPieces pieces goes to the index as soon as the pass finds so many.
-void read_params(std::vector<QueryParam>& params, std::string_view query) {
+void read_params(QueryParams& params, std::string_view query) {
   params.clear();
   if (query.empty()) return;
   Piece pieces[kLinearLookupPieces];  // filled up to `count`

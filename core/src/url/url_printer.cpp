@@ -127,7 +127,7 @@ void write_param(Cursor& out, const QueryParam& param) {
   }
 }
 
-void write_query(Cursor& out, const std::vector<QueryParam>& params) {
+void write_query(Cursor& out, const QueryParams& params) {
   char* const start = out.at();
   out.put('?');
   // The bounds are read once: every byte written could alias the vector, so a bound read in the

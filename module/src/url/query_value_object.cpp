@@ -115,7 +115,7 @@ bool item_to_param(PyObject* key, PyObject* value, zq::QueryParam& out) {
 
 // Parameter names repeat from URL to URL as map keys do, so they come from the same cache of key
 // strs.
-PyObject* params_to_dict(const std::vector<zq::QueryParam>& params) {
+PyObject* params_to_dict(const zq::QueryParams& params) {
   KeyCache keys;
   return dict_from_pairs(
       params,
@@ -127,7 +127,7 @@ PyObject* params_to_dict(const std::vector<zq::QueryParam>& params) {
 
 // The interpreter's own dict iteration with its two checks: the size must not change, and no
 // more entries may come than there were at the start.
-bool dict_to_params(PyObject* dict, std::vector<zq::QueryParam>& out) {
+bool dict_to_params(PyObject* dict, zq::QueryParams& out) {
   const Py_ssize_t size = PyDict_Size(dict);
   out.reserve(static_cast<std::size_t>(size));
   Py_ssize_t position = 0;

@@ -12,11 +12,11 @@ namespace zqpy {
 // A new dict of the parameters in order. A Literal reads as ast.literal_eval of its text, or as
 // the text itself when the evaluation raises. nullptr with an exception set (also when
 // importing ast or looking up literal_eval fails).
-PyObject* params_to_dict(const std::vector<zq::QueryParam>& params);
+PyObject* params_to_dict(const zq::QueryParams& params);
 
 // The items of `dict` (a dict or subclass) as parameters in iteration order. Keys must be str;
 // values become None, Bool, Int, Float or Str, an int beyond 64 bits its decimal Literal, and
 // anything else the Literal of its repr(). False with an exception set; `out` is then partial.
-bool dict_to_params(PyObject* dict, std::vector<zq::QueryParam>& out);
+bool dict_to_params(PyObject* dict, zq::QueryParams& out);
 
 }  // namespace zqpy

@@ -176,7 +176,7 @@ int Url_set_isIp(zq::Url& record, bool v) {
 }
 // All or nothing: the stored parameters change only once every item has converted.
 int Url_set_params(zq::Url& record, PyObject* value) {
-  std::vector<zq::QueryParam> params;
+  zq::QueryParams params;
   if (!dict_to_params(value, params)) return -1;
   record.params = std::move(params);
   return 0;

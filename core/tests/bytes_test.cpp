@@ -151,5 +151,29 @@ TEST(Bytes, LargeBlocksPassBetweenBuffers) {
   EXPECT_EQ(copy, kept);
 }
 
+// The word copies: every length up to past the short limit copies exactly its bytes and leaves
+// the guard bytes on either side alone; a short copy from later in the same buffer is whole.
+TEST(Bytes, WordCopiesOfEveryLength) {
+  std::vector<std::uint8_t> source(64);
+  for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::uint8_t>(i + 1);
+  for (std::size_t n = 0; n <= 40; ++n) {
+    std::vector<std::uint8_t> target(n + 16, 0xEE);
+    copy_bytes(target.data() + 8, source.data(), n);
+    Model expected(8, 0xEE);
+    expected.insert(expected.end(), source.begin(), source.begin() + n);
+    expected.insert(expected.end(), 8, 0xEE);
+    EXPECT_EQ(target, expected) << "copy_bytes of " << n;
+  }
+  for (std::size_t n = 0; n <= 24; ++n) {
+    for (std::size_t shift = 0; shift <= 24; ++shift) {
+      Model buffer(source.begin(), source.begin() + 56);
+      copy_short_bytes(buffer.data() + 4, buffer.data() + 4 + shift, n);
+      Model expected(source.begin(), source.begin() + 56);
+      std::copy(source.begin() + 4 + shift, source.begin() + 4 + shift + n, expected.begin() + 4);
+      EXPECT_EQ(buffer, expected) << "copy_short_bytes of " << n << " from " << shift << " bytes on";
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zq

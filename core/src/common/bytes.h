@@ -281,19 +281,19 @@ inline std::string_view as_text(ByteView b) {
 }
 inline void append(Bytes& out, ByteView b) { out.append(b.data(), b.size()); }
 
-// Copies `n` bytes between buffers that do not overlap. Up to 16 bytes, the usual length of the
-// texts and keys of a message or URL, go as two overlapping words (or halves, or single bytes)
-// rather than through a call to memcpy; no byte past either end is touched.
-inline void copy_bytes(void* to, const void* from, std::size_t n) {
+// Copies `n` (at most 24) bytes as overlapping words, each read before it is written: no call to
+// memcpy, no byte past either end touched, and a source that starts at or after the destination
+// in the same buffer is copied whole.
+inline void copy_short_bytes(void* to, const void* from, std::size_t n) noexcept {
   auto* dst = static_cast<std::uint8_t*>(to);
   const auto* src = static_cast<const std::uint8_t*>(from);
-  if (n > 16) {
-    std::memcpy(dst, src, n);
-  } else if (n >= 8) {
-    std::uint64_t head, tail;
+  if (n >= 8) {
+    std::uint64_t head, middle, tail;
     std::memcpy(&head, src, 8);
+    std::memcpy(&middle, src + (n > 16 ? 8 : n - 8), 8);
     std::memcpy(&tail, src + n - 8, 8);
     std::memcpy(dst, &head, 8);
+    std::memcpy(dst + (n > 16 ? 8 : n - 8), &middle, 8);
     std::memcpy(dst + n - 8, &tail, 8);
   } else if (n >= 4) {
     std::uint32_t head, tail;
@@ -305,6 +305,16 @@ inline void copy_bytes(void* to, const void* from, std::size_t n) {
     dst[0] = src[0];
     dst[n / 2] = src[n / 2];
     dst[n - 1] = src[n - 1];
+  }
+}
+
+// Copies `n` bytes between buffers that do not overlap. Up to 24 bytes, the usual length of the
+// texts and keys of a message or URL, go as words rather than through a call to memcpy.
+inline void copy_bytes(void* to, const void* from, std::size_t n) {
+  if (n > 24) {
+    std::memcpy(to, from, n);
+  } else {
+    copy_short_bytes(to, from, n);
   }
 }
 

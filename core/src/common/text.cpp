@@ -13,7 +13,7 @@ void Text::assign_slow(const char* text, std::size_t n) {
   char* const old_block = on_heap() ? heap_ : nullptr;
   if (n <= kInlineCapacity) {
     char bytes[kInlineCapacity];
-    copy_short(bytes, text, n);
+    copy_short_bytes(bytes, text, n);
     std::memcpy(inline_, bytes, kInlineCapacity);
   } else {
     heap_ = allocate_copy(text, n);

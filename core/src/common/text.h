@@ -9,11 +9,14 @@
 #include <string>
 #include <string_view>
 
+#include "common/bytes.h"
+
 namespace zq {
 
 class Text {
  public:
   static constexpr std::size_t kInlineCapacity = 24;
+  static_assert(kInlineCapacity <= 24, "short texts are copied by copy_short_bytes");
 
   Text() noexcept = default;
   Text(std::string_view text) { init(text.data(), text.size()); }
@@ -42,10 +45,11 @@ class Text {
   }
   ~Text() { release(); }
 
-  // Replaces the bytes with `text`, which may point into this Text.
+  // Replaces the bytes with `text`, which may point into this Text: a short copy whose source
+  // lies at or after its destination is copied whole.
   void assign(std::string_view text) {
     if (text.size() <= kInlineCapacity && !on_heap()) {
-      copy_short(inline_, text.data(), text.size());
+      copy_short_bytes(inline_, text.data(), text.size());
       size_ = text.size();
       return;
     }
@@ -84,34 +88,9 @@ class Text {
  private:
   bool on_heap() const noexcept { return size_ > kInlineCapacity; }
 
-  // Copies `n` (at most kInlineCapacity) bytes as overlapping words, each read before it is
-  // written: no call to memcpy, no byte past either end touched, and a source that starts at or
-  // after the destination in the same buffer (assign from a text's own bytes) is copied whole.
-  static void copy_short(char* to, const char* from, std::size_t n) noexcept {
-    if (n >= 8) {
-      std::uint64_t head, middle, tail;
-      std::memcpy(&head, from, 8);
-      std::memcpy(&middle, from + (n > 16 ? 8 : n - 8), 8);
-      std::memcpy(&tail, from + n - 8, 8);
-      std::memcpy(to, &head, 8);
-      std::memcpy(to + (n > 16 ? 8 : n - 8), &middle, 8);
-      std::memcpy(to + n - 8, &tail, 8);
-    } else if (n >= 4) {
-      std::uint32_t head, tail;
-      std::memcpy(&head, from, 4);
-      std::memcpy(&tail, from + n - 4, 4);
-      std::memcpy(to, &head, 4);
-      std::memcpy(to + n - 4, &tail, 4);
-    } else if (n > 0) {
-      to[0] = from[0];
-      to[n / 2] = from[n / 2];
-      to[n - 1] = from[n - 1];
-    }
-  }
-
   void init(const char* text, std::size_t n) {
     if (n <= kInlineCapacity) {
-      copy_short(inline_, text, n);
+      copy_short_bytes(inline_, text, n);
     } else {
       heap_ = allocate_copy(text, n);
     }

@@ -1,5 +1,6 @@
 // Fuzzes the query value reader: each result must fit the text it came from, integers and floats
-// must agree with std::from_chars, and typed values must read back from their printed form.
+// must agree with std::from_chars, a float must keep its value when its point is moved a hundred
+// thousand places, and typed values must read back from their printed form.
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -51,6 +52,48 @@ void check_integer(std::string_view trimmed, std::int64_t value) {
   ZQ_FUZZ_CHECK(value == expected);
 }
 
+// The number `trimmed` (which read to `x`) written again with its point moved `shift` places to
+// the left and its exponent raised by as much: the same number, so the same double. Counts of
+// digits after the point and exponents near or past a hundred thousand must cancel exactly.
+// Exponents of more than fifteen digits are left out.
+void check_point_moved(std::string_view trimmed, double x, std::size_t shift) {
+  std::string_view body = trimmed;
+  std::string moved;
+  if (body[0] == '+' || body[0] == '-') {
+    moved += body[0];
+    body.remove_prefix(1);
+  }
+  const std::size_t marker = body.find_first_of("eE");
+  std::string exponent_digits;
+  bool exponent_negative = false;
+  if (marker != std::string_view::npos) {
+    for (char c : body.substr(marker + 1)) {
+      if (c == '-') exponent_negative = true;
+      if (c >= '0' && c <= '9') exponent_digits += c;
+    }
+    exponent_digits.erase(0, exponent_digits.find_first_not_of('0'));  // all zeros leave it empty
+    if (exponent_digits.size() > 15) return;
+  }
+  std::int64_t exponent = 0;  // stays 0 for no digits
+  std::from_chars(exponent_digits.data(), exponent_digits.data() + exponent_digits.size(), exponent);
+  if (exponent_negative) exponent = -exponent;
+
+  const std::string_view mantissa = body.substr(0, marker);
+  std::string digits_before, digits_after;
+  const std::size_t dot = mantissa.find('.');
+  for (std::size_t i = 0; i < mantissa.size(); ++i) {
+    const char c = mantissa[i];
+    if (c >= '0' && c <= '9') (dot == std::string_view::npos || i < dot ? digits_before : digits_after) += c;
+  }
+  if (digits_before.size() > shift) return;
+  moved.append(".").append(shift - digits_before.size(), '0').append(digits_before).append(digits_after);
+  moved.append("e").append(std::to_string(exponent + static_cast<std::int64_t>(shift)));
+
+  const QueryValue again = zq::parse_query_value(moved);
+  ZQ_FUZZ_CHECK(again.kind() == QueryValue::Kind::Float);
+  ZQ_FUZZ_CHECK(std::bit_cast<std::uint64_t>(again.as_float()) == std::bit_cast<std::uint64_t>(x));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -79,6 +122,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (const auto expected = zq::reference::read_float(trimmed)) {
         ZQ_FUZZ_CHECK(std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(*expected));
       }
+      // A point moved 99,990 to 100,010 or 199,990 to 200,010 places, by the input's size.
+      check_point_moved(trimmed, x, 99990 + size % 21 + (size % 2) * 100000);
       if (std::isfinite(x)) {
         const QueryValue again = zq::parse_query_value(zq::format_float_repr(x));
         ZQ_FUZZ_CHECK(again.kind() == QueryValue::Kind::Float);

@@ -157,6 +157,31 @@ TEST(QueryValueTest, FloatsBeyondTheRangeBecomeInfinityOrZero) {
   });
 }
 
+// Numbers whose digit count after the point and exponent are both near or past a hundred thousand:
+// however far the point is moved, only their difference decides the power of ten.
+TEST(QueryValueTest, FloatsWithLongFractionsAndLargeExponents) {
+  // `head`, then `count` zeros, then `tail`.
+  const auto zeros = [](std::string_view head, std::size_t count, std::string_view tail) {
+    std::string text(head);
+    text.append(count, '0').append(tail);
+    return text;
+  };
+  check({
+      {zeros(".", 100000, "1e100000"), floating(0.1)},
+      {zeros(".", 99977, "1e100001"), floating(1e23)},
+      {zeros("0.", 100004, "3094e100003"), floating(0.03094)},
+      {zeros(".", 99999, "1e100000"), floating(1.0)},
+      {zeros("-.", 100000, "7e100000"), floating(-0.7)},
+      {zeros(".", 200000, "25e200000"), floating(0.25)},
+      {zeros(".", 100000, "1e-100000"), floating(0.0)},
+      {zeros("1.", 100000, "e-22"), floating(1e-22)},
+  });
+  // The same number, 1.5, with its point moved 99,990 to 100,010 places to the left.
+  for (std::size_t shift = 99990; shift <= 100010; ++shift) {
+    check({{zeros(".", shift - 1, "15e" + std::to_string(shift)), floating(1.5)}});
+  }
+}
+
 TEST(QueryValueTest, MalformedFloatsStayText) {
   check({
       {".", str(".")},

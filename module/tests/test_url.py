@@ -647,6 +647,38 @@ class FloatReprTest(NotedErrorTestCase):
                 self.assertEqual(struct.pack("<d", parsed["k%d" % i]), struct.pack("<d", x), x.hex())
 
 
+def long_decimals():
+    """Float texts of 99,990 to 200,000 digits whose exponents lie around the count of digits
+    before or after the point, so that the two nearly cancel: short and long mantissas, either
+    sign, with and without underscores."""
+    texts = [".%s1e100000" % ("0" * 100000), ".%s1e100001" % ("0" * 99977), "0.%s3094e100003" % ("0" * 100004)]
+    for digits in (99990, 99999, 100000, 100001, 100004, 131072, 199999, 200000):
+        half = (digits - 2) // 2
+        for delta in (-330, -23, -22, -1, 0, 1, 22, 23, 309):
+            texts += [
+                ".%s3094e%d" % ("0" * (digits - 4), digits + delta),
+                "-0.%s1e+%d" % ("0" * (digits - 5), digits - 4 + delta),
+                "%s.9e-%d" % ("9" * (digits - 3), digits - 3 + delta),
+                "+.%s1_5E%d" % ("0_" * half, half + 2 + delta),
+            ]
+    return texts
+
+
+class LongDecimalTest(NotedErrorTestCase):
+    def test_read_exactly_in_a_url_and_after_a_request_round_trip(self):
+        texts = long_decimals()
+        url = Url("x://h/p?" + "&".join("v%d=%s" % (i, text) for i, text in enumerate(texts)))
+        read = url.params
+        round_trip = m.ZQRequest.deserialize(m.ZQRequest("get", url).serialize()).url.params
+        for i, text in enumerate(texts):
+            expected = float(text)
+            shown = text[:12] + "..." + text[-12:]
+            self.assertEqual(struct.pack("<d", read["v%d" % i]), struct.pack("<d", expected), shown)
+            # Infinity prints as "inf", which reads back as text.
+            if math.isfinite(expected):
+                self.assertEqual(struct.pack("<d", round_trip["v%d" % i]), struct.pack("<d", expected), shown)
+
+
 TEXT = "zq:quik:real~api~zq://[::1]:8080/a/b?id=42&ratio=0.5&name=alpha&list=[1, 2]#frag"
 SOURCE = Url(TEXT)
 

@@ -221,7 +221,8 @@ std::optional<double> parse_float(std::string_view trimmed) {
   bool has_underscore = false;
   // The mantissa's digits from the first non-zero one, while 19 of them fit (a 20th marks it
   // too long); the digits after the point and the exponent, both saturated far beyond any power
-  // of ten that can be exact.
+  // of ten that can be exact. A saturated count no longer says where the point stands, so such a
+  // number never takes the exact path.
   constexpr int kMantissaDigitsMax = 19;
   constexpr int kSaturation = 100000;
   std::uint64_t mantissa = 0;
@@ -272,7 +273,8 @@ std::optional<double> parse_float(std::string_view trimmed) {
 
   const int scale = (exponent_negative ? -exponent : exponent) - fraction_digits;
   if (mantissa_digits <= kMantissaDigitsMax && mantissa <= std::uint64_t{1} << 53 &&
-      scale >= -kExactPowerMax && scale <= kExactPowerMax) {
+      fraction_digits < kSaturation && exponent < kSaturation && scale >= -kExactPowerMax &&
+      scale <= kExactPowerMax) {
     const auto exact = static_cast<double>(mantissa);
     const double value = scale < 0 ? exact / kExactPowersOfTen[-scale] : exact * kExactPowersOfTen[scale];
     return negative ? -value : value;

@@ -82,6 +82,26 @@ TEST(TextTest, WritesWithinItsRoomAndReturnsTheEnd) {
   }
 }
 
+// Whole-block copies carry the inline bytes past a short text's end: those must be bytes something
+// wrote (zeros), also when the short text replaced a heap text, whose inline block held a pointer.
+TEST(TextTest, InlineBytesPastTheEndAreZero) {
+  for (const std::size_t n : kLengths) {
+    if (n > Text::kInlineCapacity) continue;
+    const std::string expected = pattern(n);
+    Text made(expected);
+    Text replaced(pattern(100, 'A'));
+    replaced.assign(expected);
+    for (const Text* text : {&made, &replaced}) {
+      char room[Text::kInlineCapacity];
+      std::string(sizeof room, '#').copy(room, sizeof room);
+      text->write_to(room);
+      EXPECT_EQ(std::string_view(room, n), expected) << n;
+      EXPECT_EQ(std::string_view(room + n, sizeof room - n), std::string(sizeof room - n, '\0'))
+          << n << (text == &made ? " made" : " assigned over a heap text");
+    }
+  }
+}
+
 // A difference at any position of any length is seen, whichever word of the comparison holds it.
 TEST(TextTest, ComparesEveryPosition) {
   for (const std::size_t n : kLengths) {

@@ -12,7 +12,7 @@ char* Text::allocate_copy(const char* text, std::size_t n) {
 void Text::assign_slow(const char* text, std::size_t n) {
   char* const old_block = on_heap() ? heap_ : nullptr;
   if (n <= kInlineCapacity) {
-    char bytes[kInlineCapacity];
+    char bytes[kInlineCapacity] = {};  // the bytes past the text stay zero in the inline block
     copy_short_bytes(bytes, text, n);
     std::memcpy(inline_, bytes, kInlineCapacity);
   } else {

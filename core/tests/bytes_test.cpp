@@ -159,9 +159,8 @@ TEST(Bytes, WordCopiesOfEveryLength) {
   for (std::size_t n = 0; n <= 40; ++n) {
     std::vector<std::uint8_t> target(n + 16, 0xEE);
     copy_bytes(target.data() + 8, source.data(), n);
-    Model expected(8, 0xEE);
-    expected.insert(expected.end(), source.begin(), source.begin() + n);
-    expected.insert(expected.end(), 8, 0xEE);
+    Model expected(n + 16, 0xEE);
+    std::copy(source.begin(), source.begin() + n, expected.begin() + 8);
     EXPECT_EQ(target, expected) << "copy_bytes of " << n;
   }
   for (std::size_t n = 0; n <= 24; ++n) {

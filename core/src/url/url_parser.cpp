@@ -2,6 +2,7 @@
 // typed parameters. Each component is written as soon as it is read.
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <unordered_map>
@@ -83,29 +84,30 @@ Result<void, UrlError> read_protocol_chain(Url& url, std::string_view chain) {
   return {};
 }
 
-// The bytes a host name may hold: ASCII letters and digits and "*-.<>@_~". A table, so that the
-// scan of a name costs one load for each byte.
+// The bytes a host name may hold: ASCII letters and digits and "*-.<>@_~". A table of 1 for
+// these and 0 for the rest, so that the scan of a name costs one load for each byte.
 constexpr auto kHostBytes = [] {
-  std::array<bool, 256> table{};
-  for (char c = 'a'; c <= 'z'; ++c) table[static_cast<unsigned char>(c)] = true;
-  for (char c = 'A'; c <= 'Z'; ++c) table[static_cast<unsigned char>(c)] = true;
-  for (char c = '0'; c <= '9'; ++c) table[static_cast<unsigned char>(c)] = true;
-  for (char c : std::string_view("*-.<>@_~")) table[static_cast<unsigned char>(c)] = true;
+  std::array<std::uint8_t, 256> table{};
+  for (char c = 'a'; c <= 'z'; ++c) table[static_cast<unsigned char>(c)] = 1;
+  for (char c = 'A'; c <= 'Z'; ++c) table[static_cast<unsigned char>(c)] = 1;
+  for (char c = '0'; c <= '9'; ++c) table[static_cast<unsigned char>(c)] = 1;
+  for (char c : std::string_view("*-.<>@_~")) table[static_cast<unsigned char>(c)] = 1;
   return table;
 }();
 
-bool is_host_byte(char c) { return kHostBytes[static_cast<unsigned char>(c)]; }
+// 1 for a host byte, 0 for any other.
+unsigned host_byte(char c) { return kHostBytes[static_cast<unsigned char>(c)]; }
 
 // The length of the run of host bytes that `host` starts with. Four bytes are tested at once
-// while four remain, with one branch for the four.
+// while four remain: their table entries are and-ed as integers, with one branch for the four.
 std::size_t host_name_length(std::string_view host) {
   const char* const data = host.data();
   std::size_t end = 0;
-  while (end + 4 <= host.size() && is_host_byte(data[end]) & is_host_byte(data[end + 1]) &
-                                       is_host_byte(data[end + 2]) & is_host_byte(data[end + 3])) {
+  while (end + 4 <= host.size() &&
+         (host_byte(data[end]) & host_byte(data[end + 1]) & host_byte(data[end + 2]) & host_byte(data[end + 3])) != 0) {
     end += 4;
   }
-  while (end < host.size() && is_host_byte(data[end])) ++end;
+  while (end < host.size() && host_byte(data[end]) != 0) ++end;
   return end;
 }
 

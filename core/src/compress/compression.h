@@ -6,7 +6,7 @@
 
 #include "common/bytes.h"
 #include "common/result.h"
-#include "container/compression_info.h"
+#include "compress/compression_info.h"
 
 namespace zq {
 

@@ -11,7 +11,7 @@
 
 #include "common/bytes.h"
 #include "common/result.h"
-#include "container/compression_info.h"
+#include "compress/compression_info.h"
 #include "serialization/msgpack.h"
 #include "serialization/value.h"
 #include "tables/interpreter_type.h"

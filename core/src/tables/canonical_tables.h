@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-#include "container/compression_info.h"
+#include "compress/compression_info.h"
 
 namespace zq::tables {
 

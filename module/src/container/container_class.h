@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "common/bytes.h"
-#include "container/compression_info.h"
+#include "compress/compression_info.h"
 #include "container/container.h"
 #include "frame/errors.h"
 #include "frame/instance.h"

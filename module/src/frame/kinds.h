@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/bytes.h"
-#include "container/compression_info.h"
+#include "compress/compression_info.h"
 #include "frame/errors.h"
 #include "frame/instance.h"
 #include "frame/python.h"

@@ -8,7 +8,7 @@
 
 #include "common/bytes.h"
 #include "common/result.h"
-#include "container/compression_info.h"
+#include "compress/compression_info.h"
 #include "frame/errors.h"
 #include "frame/python.h"
 

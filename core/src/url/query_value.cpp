@@ -220,27 +220,27 @@ std::optional<double> parse_float(std::string_view trimmed) {
   bool has_marker = false;
   bool has_underscore = false;
   // The mantissa's digits from the first non-zero one, while 19 of them fit (a 20th marks it
-  // too long); the digits after the point and the exponent, both saturated far beyond any power
-  // of ten that can be exact. A saturated count no longer says where the point stands, so such a
-  // number never takes the exact path.
+  // too long); every digit after the point, counted; and the exponent, saturated at 10^17. No
+  // text holds that many digits, so the difference of the two is exact whenever it is small
+  // enough for the exact path: a saturated exponent always leaves that path.
   constexpr int kMantissaDigitsMax = 19;
-  constexpr int kSaturation = 100000;
+  constexpr std::int64_t kExponentSaturation = 100'000'000'000'000'000;
   std::uint64_t mantissa = 0;
   int mantissa_digits = 0;
-  int fraction_digits = 0;
-  int exponent = 0;
+  std::int64_t fraction_digits = 0;
+  std::int64_t exponent = 0;
   bool exponent_negative = false;
   for (char c : body) {
     if (is_digit(c)) {
       const int digit = c - '0';
       if (has_marker) {
-        exponent = std::min(exponent * 10 + digit, kSaturation);
+        exponent = std::min(exponent * 10 + digit, kExponentSaturation);
       } else {
         if ((mantissa != 0 || digit != 0) && mantissa_digits <= kMantissaDigitsMax) {
           if (mantissa_digits < kMantissaDigitsMax) mantissa = mantissa * 10 + static_cast<unsigned>(digit);
           ++mantissa_digits;
         }
-        if (has_dot) fraction_digits = std::min(fraction_digits + 1, kSaturation);
+        if (has_dot) ++fraction_digits;
       }
       any_digit = true;
       last = Last::Digit;
@@ -271,10 +271,9 @@ std::optional<double> parse_float(std::string_view trimmed) {
   if (last == Last::Underscore || !any_digit) return std::nullopt;
   if (has_marker ? last != Last::Digit : !has_dot) return std::nullopt;
 
-  const int scale = (exponent_negative ? -exponent : exponent) - fraction_digits;
+  const std::int64_t scale = (exponent_negative ? -exponent : exponent) - fraction_digits;
   if (mantissa_digits <= kMantissaDigitsMax && mantissa <= std::uint64_t{1} << 53 &&
-      fraction_digits < kSaturation && exponent < kSaturation && scale >= -kExactPowerMax &&
-      scale <= kExactPowerMax) {
+      scale >= -kExactPowerMax && scale <= kExactPowerMax) {
     const auto exact = static_cast<double>(mantissa);
     const double value = scale < 0 ? exact / kExactPowersOfTen[-scale] : exact * kExactPowersOfTen[scale];
     return negative ? -value : value;

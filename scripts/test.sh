@@ -16,7 +16,7 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
-echo "== wheel: built without a package index, installed into a fresh venv of every CPython >= 3.12"
+echo "== packages: the sdist, an old interpreter refused, the wheel built from the sdist without a package index and installed into a fresh venv of every CPython >= 3.12"
 ZQ_JOBS=$jobs scripts/wheel_check.sh
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"

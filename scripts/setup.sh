@@ -16,7 +16,7 @@ scripts/find_pythons.sh ${python:+"$python"} >/dev/null
 
 need=()
 for pkg in cmake ninja-build g++ clang-14 libclang-rt-14-dev pkg-config libzstd-dev zstd \
-           libgtest-dev libbenchmark-dev libmsgpack-cxx-dev; do
+           libgtest-dev libbenchmark-dev libmsgpack-cxx-dev mypy; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || need+=("$pkg")
 done
 if [ ${#need[@]} -gt 0 ]; then

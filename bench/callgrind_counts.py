@@ -2,9 +2,10 @@
 
 A benchmark hands its operations (a function returning {name: callable}) and its own main to
 counted_main(). Then:
-    PYTHONPATH=build/python python3.12 bench/some_bench.py                   # the timed run
-    PYTHONPATH=build/python python3.12 bench/some_bench.py --instructions     # every operation
-    PYTHONPATH=build/python python3.12 bench/some_bench.py --instructions NAME...
+    PY=$(scripts/find_pythons.sh | head -1)
+    PYTHONPATH=build/python "$PY" bench/some_bench.py                   # the timed run
+    PYTHONPATH=build/python "$PY" bench/some_bench.py --instructions     # every operation
+    PYTHONPATH=build/python "$PY" bench/some_bench.py --instructions NAME...
 
 Each operation runs under valgrind --tool=callgrind twice in a fresh interpreter, SHORT and LONG
 times after one call that warms it up; the difference of the two totals over LONG - SHORT is the

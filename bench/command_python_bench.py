@@ -3,7 +3,8 @@ in the same run: a __slots__ class that checks its value's type the same way (co
 ==), and a dict keyed by the path tuple for the registry test.
 
 Run with the built module on the path:
-    PYTHONPATH=build/python python3.12 bench/command_python_bench.py
+    PY=$(scripts/find_pythons.sh | head -1)
+    PYTHONPATH=build/python "$PY" bench/command_python_bench.py
 Each ratio is how many times faster CommandObject is than the baseline (higher is better).
 """
 

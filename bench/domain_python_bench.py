@@ -2,7 +2,8 @@
 expressions ("*" as [^.~]+, "**" as .*, literals escaped, DOTALL), measured in the same run.
 
 Run with the built module on the path:
-    PYTHONPATH=build/python python3.12 bench/domain_python_bench.py
+    PY=$(scripts/find_pythons.sh | head -1)
+    PYTHONPATH=build/python "$PY" bench/domain_python_bench.py
 Each ratio is how many times faster the matcher is than the baseline (higher is better).
 """
 

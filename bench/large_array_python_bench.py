@@ -3,8 +3,9 @@ body, measured in the same run.
 
 Run with the built module and msgspec on the path (without msgspec only the container's own
 figures are printed):
+    PY=$(scripts/find_pythons.sh | head -1)
     d=$(../shared/peers/build-msgspec.sh)
-    PYTHONPATH="build/python:$d" python3.12 bench/large_array_python_bench.py
+    PYTHONPATH="build/python:$d" "$PY" bench/large_array_python_bench.py
 
 For a body holding a 4-million-item array of nils, and one of small ints, stored plain and
 zstd-compressed:

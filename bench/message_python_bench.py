@@ -1,9 +1,10 @@
 """Python-level speed of requests and responses, against baselines measured in the same run.
 
 Run with the built module on the path (msgspec, when built, adds its columns):
+    PY=$(scripts/find_pythons.sh | head -1)
     d=$(../shared/peers/build-msgspec.sh)
-    PYTHONPATH="build/python:$d" python3.12 bench/message_python_bench.py
-    PYTHONPATH="build/python:$d" python3.12 bench/message_python_bench.py --instructions
+    PYTHONPATH="build/python:$d" "$PY" bench/message_python_bench.py
+    PYTHONPATH="build/python:$d" "$PY" bench/message_python_bench.py --instructions
 The second form prints callgrind's instructions per call of every operation below (see
 callgrind_counts.py), baselines included.
 

@@ -2,7 +2,8 @@
 run.
 
 Run with the built module on the path:
-    PYTHONPATH=build/python python3.12 bench/payload_python_bench.py
+    PY=$(scripts/find_pythons.sh | head -1)
+    PYTHONPATH=build/python "$PY" bench/payload_python_bench.py
 
 - A never-read 1 MiB payload through deserialize(b) and serialize() costs one copy in and one
   copy out: its time is reported as a multiple of bytearray(b), one copy of the same size

@@ -2,8 +2,9 @@
 MessagePack, measured in the same run.
 
 Run with the built module on the path (msgspec, when built, adds its columns and goals):
+    PY=$(scripts/find_pythons.sh | head -1)
     d=$(../shared/peers/build-msgspec.sh)
-    PYTHONPATH="build/python:$d" python3.12 bench/python_bench.py
+    PYTHONPATH="build/python:$d" "$PY" bench/python_bench.py
 
 Encoding is STPContainer(value).serialize(), decoding STPContainer.deserialize(data).payload.
 Each pickle or marshal figure is how many times faster the container is than the baseline

@@ -1,8 +1,9 @@
 """Python-level speed of Url against urllib.parse on the same text, measured in the same run.
 
 Run with the built module on the path:
-    PYTHONPATH=build/python python3.12 bench/url_python_bench.py
-    PYTHONPATH=build/python python3.12 bench/url_python_bench.py --instructions
+    PY=$(scripts/find_pythons.sh | head -1)
+    PYTHONPATH=build/python "$PY" bench/url_python_bench.py
+    PYTHONPATH=build/python "$PY" bench/url_python_bench.py --instructions
 The second form prints callgrind's instructions per call of each side of every row (see
 callgrind_counts.py), named by case and the text's place in TEXTS (U1 to U3).
 Each ratio is how many times faster Url is than the baseline (higher is better); each row's two

@@ -103,8 +103,8 @@ unsigned host_byte(char c) { return kHostBytes[static_cast<unsigned char>(c)]; }
 std::size_t host_name_length(std::string_view host) {
   const char* const data = host.data();
   std::size_t end = 0;
-  while (end + 4 <= host.size() &&
-         (host_byte(data[end]) & host_byte(data[end + 1]) & host_byte(data[end + 2]) & host_byte(data[end + 3])) != 0) {
+  while (end + 4 <= host.size() && (host_byte(data[end]) & host_byte(data[end + 1]) &
+                                    host_byte(data[end + 2]) & host_byte(data[end + 3])) != 0) {
     end += 4;
   }
   while (end < host.size() && host_byte(data[end]) != 0) ++end;

@@ -9,7 +9,7 @@ import unittest
 import duvevodavid.net.zqTransportProtocolParser as parser_module
 from duvevodavid import _zqobjects as m
 from duvevodavid._zqobjects import DMPContainer, ITPContainer, STPContainer
-from support import NotedErrorTestCase
+from support import CaughtUnraisable, NotedErrorTestCase
 
 CLASSES = (STPContainer, ITPContainer, DMPContainer)
 
@@ -201,6 +201,31 @@ class ParameterKindsTest(NotedErrorTestCase):
         for given in [b"\x01\x02\x03", bytearray(b"\x01\x02\x03"), Raw(b"\x01\x02\x03"), [1, 2, 3], (1, 2, 3),
                       range(1, 4), memoryview(b"\x01\x02\x03"), Lenless(), [Index(1), True + 1, 3]]:
             self.assertEqual(ITPContainer("html", given, 0).payload, b"\x01\x02\x03", given)
+
+    def test_released_memoryview_fails_with_its_own_error(self):
+        # iter() of a released memoryview comes back with its error already set; every parameter
+        # that iterates its argument raises that error with its note.
+        def released():
+            view = memoryview(b"abc")
+            view.release()
+            return view
+
+        calls = [
+            ("payload", lambda: ITPContainer("html", released(), 0)),
+            ("payload", lambda: m.FATManifestContainer(100, 1024, 1, released())),
+            ("checksum", lambda: m.FATManifestContainer(100, 1024, 1, None, released())),
+            ("data", lambda: m.TempDataObject.deserialize(released())),
+            ("payload", lambda: m.TempDataObject.ITP("html", released())),
+            ("payload", lambda: m.TempDataObject.FATManifest(100, 1024, 1, released())),
+            ("checksum", lambda: m.TempDataObject.FATManifest(100, 1024, 1, None, released())),
+            ("patterns", lambda: m.DomainMatcherList(released())),
+            ("parts", lambda: m.Url("x://h/p").build(released())),
+            ("path", lambda: m.CommandObject("zq:app:404").is_(released())),
+        ]
+        for note, call in calls:
+            with CaughtUnraisable() as caught:
+                self.assert_raises_noted(call, ValueError, "operation forbidden on released memoryview object", note)
+            self.assertEqual(caught.seen, [], note)
 
     def test_bytes_like_is_copied(self):
         source = bytearray(b"abc")

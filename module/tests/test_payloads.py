@@ -133,6 +133,28 @@ class VFSDContainerTest(NotedErrorTestCase):
         self.assert_raises_noted(lambda: VFSDContainer("p", [FRAME, (x for x in raising_midway())]), KeyError,
                                  None, None)
 
+    def test_released_memoryview_fails_the_call(self):
+        # iter() of a released memoryview comes back with its error already set: the call must
+        # raise that error, not build a container of no frames and report it as unraisable.
+        def released():
+            view = memoryview(bytes(32))
+            view.release()
+            return view
+
+        cases = [
+            ("frames", lambda build: build("p", released())),
+            ("one frame", lambda build: build("p", [FRAME, released()])),
+            ("abs_id", lambda build: build("p", [(1, "f", released(), 5, None)])),
+            ("frame payload", lambda build: build("p", [(1, "f", ABS_ID, 5, released())])),
+        ]
+        for build in (VFSDContainer, TempDataObject.VFSD):
+            for label, call in cases:
+                with CaughtUnraisable() as caught:
+                    self.assert_raises_noted(lambda: call(build), ValueError,
+                                             "operation forbidden on released memoryview object", None,
+                                             label="%s: %s" % (build.__qualname__, label))
+                self.assertEqual(caught.seen, [], label)
+
     def test_endless_frame_stops_after_six_elements(self):
         pulled = itertools.count()
         self.assert_raises_noted(lambda: VFSDContainer("p", [pulled]), ValueError,

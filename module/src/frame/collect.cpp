@@ -1,4 +1,4 @@
-// The length hint used to presize collected iterables.
+// Opening iterators, and the length hint used to presize collected iterables.
 #include "frame/collect.h"
 
 #include <algorithm>
@@ -6,6 +6,12 @@
 #include "frame/cached.h"
 
 namespace zqpy {
+
+PyRef open_iterator(PyObject* obj) {
+  PyRef iterator(PyObject_GetIter(obj));
+  if (iterator && PyErr_Occurred()) iterator.reset();
+  return iterator;
+}
 
 std::size_t length_hint_of(PyObject* iterator) {
   PyObject* length_hint = cached::length_hint();

@@ -74,7 +74,7 @@ bool open_sequence(PyObject* obj, PyRef& iterator, std::size_t& presize) {
     length = 0;
   }
   presize = std::min(static_cast<std::size_t>(length), kMaxPresize);
-  iterator = PyRef(PyObject_GetIter(obj));
+  iterator = open_iterator(obj);
   return static_cast<bool>(iterator);
 }
 

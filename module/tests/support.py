@@ -1,12 +1,19 @@
 """Helpers the test modules share: raised errors with their notes, hooks for unraisable errors,
-values that misbehave while converted, and growth of memory across repeated calls."""
+values that misbehave while converted, growth of memory across repeated calls, and type checks
+of code against the module's stub."""
 
 import contextlib
 import ctypes
 import gc
 import os
+import pathlib
+import shutil
+import subprocess
 import sys
+import tempfile
 import unittest
+
+from duvevodavid import _zqobjects
 
 # Under the sanitizers PYTHONMALLOC=malloc leaves no block count, freed memory waits in a
 # quarantine that grows the resident size, and LeakSanitizer checks the native heap instead.
@@ -116,3 +123,31 @@ class GrowthTestCase(unittest.TestCase):
             self.assertLess(malloc_in_use() - in_use, self.MALLOC_SLACK, "C heap bytes")
         if not SANITIZED:
             self.assertLess(rss_bytes() - rss, self.RSS_SLACK, "resident bytes")
+
+
+def type_check(sources):
+    """mypy --strict for Python 3.12 over `sources` ({module name: code}), each module checked
+    against the stub beside the imported module and nothing else, as a user's type checker sees
+    it: (exit status, report naming each module's file as "<name>.py"). None when mypy is not
+    installed (scripts/setup.sh installs Debian's)."""
+    mypy = shutil.which("mypy")
+    if mypy is None:
+        return None
+    stub = pathlib.Path(_zqobjects.__file__).with_name("_zqobjects.pyi")
+    with tempfile.TemporaryDirectory() as folder:
+        work = pathlib.Path(folder)
+        (work / "stubs" / "duvevodavid").mkdir(parents=True)
+        shutil.copy(stub, work / "stubs" / "duvevodavid" / "_zqobjects.pyi")
+        for name, code in sources.items():
+            (work / (name + ".py")).write_text(code, encoding="utf-8")
+        # Debian's mypy runs under the system's Python 3.11: nothing of this interpreter's
+        # environment (PYTHONPATH, a sanitizer's preload) may reach it.
+        env = {key: value for key, value in os.environ.items()
+               if not key.startswith(("PYTHON", "MYPY", "LD_", "ASAN_", "LSAN_", "UBSAN_"))}
+        env.update(MYPYPATH=str(work / "stubs"), PYTHONDONTWRITEBYTECODE="1")
+        done = subprocess.run(
+            [mypy, "--config-file=", "--python-version", "3.12", "--strict", "--no-site-packages",
+             "--no-incremental", "--cache-dir", str(work / "cache"), "--no-color-output",
+             "--no-error-summary", *sorted(name + ".py" for name in sources)],
+            cwd=work, env=env, capture_output=True, text=True, timeout=600)
+    return done.returncode, done.stdout + done.stderr

@@ -1,22 +1,22 @@
-"""The user pages (README.md and docs/*.md): every ```python block runs, in page order, each in a
-fresh namespace, so that what the pages show stays true, and passes mypy --strict for Python 3.12
-against the module's stub, as a user's type checker sees it; every block is marked python or sh,
-so none is skipped by mistake; and every link stays inside the repository and finds its file and
-heading."""
+"""The user pages (README.md and docs/*.md) and the example scripts (examples/*.py): every
+```python block runs, in page order, each in a fresh namespace, and every script runs, so that
+what they show stays true; each passes mypy --strict for Python 3.12 against the module's stub,
+as a user's type checker sees it; every block is marked python or sh, so none is skipped by
+mistake; and every link stays inside the repository and finds its file and heading."""
 
-import os
+import contextlib
+import io
 import pathlib
 import re
-import shutil
-import subprocess
-import tempfile
+import runpy
 import textwrap
 import unittest
 
-from duvevodavid import _zqobjects
+from support import type_check
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent.parent
 PAGES = [ROOT / "README.md", *sorted((ROOT / "docs").glob("*.md"))]
+SCRIPTS = sorted((ROOT / "examples").glob("*.py"))
 FENCE = re.compile(r"^( *)```(\S*)\s*$")
 LINK = re.compile(r"\]\(([^)\s]*)\)")
 
@@ -69,36 +69,32 @@ class PageTest(unittest.TestCase):
             ran += 1
         self.assertGreater(ran, 0, "no python block found in README.md")
 
+    def test_example_scripts_run(self):
+        self.assertGreater(len(SCRIPTS), 0, "no script found in examples/")
+        for script in SCRIPTS:
+            with self.subTest(script=script.name), contextlib.redirect_stdout(io.StringIO()) as printed:
+                runpy.run_path(str(script), run_name="__main__")
+            self.assertTrue(printed.getvalue(), script.name)
+
     def test_python_examples_type_check(self):
-        # Debian's mypy (scripts/setup.sh installs it) runs under the system's Python 3.11 and
-        # checks for 3.12; it finds nothing but its own typeshed and the stub given in MYPYPATH.
-        mypy = shutil.which("mypy")
-        if mypy is None:
+        # One module per block, so that each is checked in a namespace of its own as it runs;
+        # padded so that mypy names the page's own line numbers.
+        sources, shown_as = {}, {}
+        for page, _, start, code in python_blocks():
+            name = "%s_%d" % (re.sub(r"\W", "_", page.stem), start)
+            sources[name] = "\n" * (start - 1) + code
+            shown_as[name] = page.name
+        for script in SCRIPTS:
+            name = "examples_%s" % re.sub(r"\W", "_", script.stem)
+            sources[name] = script.read_text(encoding="utf-8")
+            shown_as[name] = "examples/" + script.name
+        checked = type_check(sources)
+        if checked is None:
             self.skipTest("mypy is not installed; scripts/setup.sh installs it")
-        stub = pathlib.Path(_zqobjects.__file__).with_name("_zqobjects.pyi")
-        with tempfile.TemporaryDirectory() as folder:
-            work = pathlib.Path(folder)
-            (work / "stubs" / "duvevodavid").mkdir(parents=True)
-            shutil.copy(stub, work / "stubs" / "duvevodavid" / "_zqobjects.pyi")
-            # One module per block, so that each is checked in a namespace of its own as it runs;
-            # padded so that mypy names the page's own line numbers.
-            files = {}
-            for page, _, start, code in python_blocks():
-                name = "%s_%d.py" % (re.sub(r"\W", "_", page.stem), start)
-                (work / name).write_text("\n" * (start - 1) + code, encoding="utf-8")
-                files[name] = page.name
-            # Nothing of this interpreter's environment (PYTHONPATH, a sanitizer's preload) may
-            # reach the other interpreter.
-            env = {key: value for key, value in os.environ.items()
-                   if not key.startswith(("PYTHON", "MYPY", "LD_", "ASAN_", "LSAN_", "UBSAN_"))}
-            env.update(MYPYPATH=str(work / "stubs"), PYTHONDONTWRITEBYTECODE="1")
-            done = subprocess.run(
-                [mypy, "--config-file=", "--python-version", "3.12", "--strict", "--no-site-packages",
-                 "--no-incremental", "--cache-dir", str(work / "cache"), "--no-color-output",
-                 "--no-error-summary", *sorted(files)],
-                cwd=work, env=env, capture_output=True, text=True, timeout=600)
-        report = re.sub(r"^(\w+?)_\d+\.py:", lambda m: files[m.group(0)[:-1]] + ":", done.stdout, flags=re.M)
-        self.assertEqual(done.returncode, 0, "mypy on the pages' python blocks:\n" + report + done.stderr)
+        status, report = checked
+        report = re.sub(r"^(\w+)\.py:", lambda match: shown_as.get(match.group(1), match.group(1)) + ":", report,
+                        flags=re.M)
+        self.assertEqual(status, 0, "mypy on the pages' python blocks and the example scripts:\n" + report)
 
     def test_every_block_is_python_or_sh(self):
         for page in PAGES:

@@ -8,10 +8,12 @@ import ast
 import functools
 import inspect
 import os
+import textwrap
 import types
 import unittest
 
 from duvevodavid import _zqobjects as m
+from support import type_check
 
 MODULE_DIR = os.path.dirname(m.__file__)
 STUB_PATH = os.path.join(MODULE_DIR, "_zqobjects.pyi")
@@ -203,6 +205,59 @@ class StubTest(unittest.TestCase):
         keys = [item.target.id for item in result_type.body if isinstance(item, ast.AnnAssign)]
         self.assertEqual([ast.unparse(base) for base in result_type.bases], ["TypedDict"])
         self.assertEqual(keys, list(m._core_tables()))
+
+
+class StubTypeCheckTest(unittest.TestCase):
+    """What a type checker accepts and refuses through the stub, where the annotation is more than
+    a name: each refused call sits in a module of its own, which must fail on its last line."""
+
+    ACCEPTED = """
+        from duvevodavid._zqobjects import DomainMatcherDict, Url
+
+        flags: dict[str, bool] = {"a.example.org": True}
+        limits: dict[str, int] = {"*.example.org": 2}
+        assert DomainMatcherDict(flags).match("a.example.org") == 1
+        assert DomainMatcherDict(limits).match("b.example.org") == 2
+        url = Url("x://h/p")
+        typed: dict[str, int] = {"page": 2}
+        url.params = typed
+    """
+    REFUSED = {
+        "str_values": """
+            names: dict[str, str] = {"a.example.org": "yes"}
+            DomainMatcherDict(names)
+        """,
+        "float_values": """
+            ratios: dict[str, float] = {"a.example.org": 0.5}
+            DomainMatcherDict(ratios)
+        """,
+        "int_keys": """
+            codes: dict[int, int] = {1: 1}
+            DomainMatcherDict(codes)
+        """,
+        "pairs": """
+            DomainMatcherDict([("a.example.org", 1)])
+        """,
+    }
+
+    def test_accepts_and_refuses(self):
+        header = "from duvevodavid._zqobjects import DomainMatcherDict\n"
+        sources = {"accepted": textwrap.dedent(self.ACCEPTED)}
+        sources.update({name: header + textwrap.dedent(code).strip() + "\n" for name, code in self.REFUSED.items()})
+        checked = type_check(sources)
+        if checked is None:
+            self.skipTest("mypy is not installed; scripts/setup.sh installs it")
+        _, report = checked
+        self.assertNotIn("accepted.py", report)
+        for name, code in sources.items():
+            if name != "accepted":
+                last_line = code.count("\n")
+                self.assertRegex(report, r"(?m)^%s\.py:%d: error:" % (name, last_line), name)
+        # The refused calls run, and fail as the checker said they would.
+        exec(sources["accepted"], {})
+        for name in self.REFUSED:
+            with self.subTest(name), self.assertRaises((TypeError, OverflowError)):
+                exec(sources[name], {})
 
 
 if __name__ == "__main__":

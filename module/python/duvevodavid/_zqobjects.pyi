@@ -1,5 +1,5 @@
 from collections.abc import Iterable, Sequence
-from typing import Any, ClassVar, Self, TypeAlias, TypedDict, final
+from typing import Any, ClassVar, Self, TypeAlias, TypedDict, TypeVar, final
 
 __all__ = [
     "ZQDomain",
@@ -33,6 +33,9 @@ _Command: TypeAlias = bool | int | str | bytes
 _Frame: TypeAlias = tuple[int, str, bytes, int, bytes | None]
 _FrameIn: TypeAlias = tuple[int, str, _BytesLike, int, _BytesLike | None] | list[Any]
 _Container: TypeAlias = STPContainer | ITPContainer | VFSDContainer | FATManifestContainer | DMPContainer
+# A dict is invariant in its values: a dict[str, bool] is not a dict[str, int], yet its values
+# convert as integers.
+_IntValue = TypeVar("_IntValue", bound=int)
 
 @final
 class ZQDomain:
@@ -59,7 +62,7 @@ class DomainMatcherList:
 
 @final
 class DomainMatcherDict:
-    def __new__(cls, pattern_map: dict[str, int]) -> Self: ...
+    def __new__(cls, pattern_map: dict[str, _IntValue]) -> Self: ...
     def match(self, domain: str) -> int | None: ...
 
 @final

@@ -4,7 +4,8 @@
 # refused by it within seconds, before anything is compiled; pip without a package index builds
 # the wheel from it, which is checked to hold the module, its stub and the typing marker and
 # nothing else, then installed into a fresh venv of every CPython >= 3.12 here and used from
-# outside the source tree, where the stub test runs against it.
+# outside the source tree, where the stub test, the pages' examples and the example scripts run
+# and are type-checked against it.
 # The build takes ZQ_JOBS jobs (default: every core).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -150,8 +151,17 @@ for py in "${pythons[@]}"; do
     cd "$work"
     unset PYTHONPATH
     "$venv/bin/python" -c "$use"
-    "$venv/bin/python" -m unittest discover -s "$repo/module/tests" -t "$repo/module/tests" \
-      -p test_stub.py 2>"$work/stub-$ver.log" || { cat "$work/stub-$ver.log"; exit 1; }
+    for tests in test_stub.py test_readme.py; do
+      "$venv/bin/python" -m unittest discover -s "$repo/module/tests" -t "$repo/module/tests" \
+        -p "$tests" 2>"$work/$tests-$ver.log" || { cat "$work/$tests-$ver.log"; exit 1; }
+    done
+    # As the README shows: Debian's mypy, which runs under its own Python, given the venv's
+    # site-packages, where it finds the installed stub.
+    if command -v mypy >/dev/null; then
+      site=$("$venv/bin/python" -c 'import sysconfig; print(sysconfig.get_paths()["purelib"])')
+      env -u PYTHONPATH MYPYPATH="$site" mypy --python-version 3.12 --strict --no-incremental \
+        --cache-dir "$work/mypy-cache-$ver" "$repo/examples/roundtrip.py"
+    fi
   )
-  echo "wheel check: $ver venv: installed and used from outside the tree; stub test: $(grep -m1 '^Ran' "$work/stub-$ver.log")"
+  echo "wheel check: $ver venv: installed and used from outside the tree; stub test: $(grep -m1 '^Ran' "$work/test_stub.py-$ver.log"), pages and examples: $(grep -m1 '^Ran' "$work/test_readme.py-$ver.log")"
 done

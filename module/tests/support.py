@@ -57,6 +57,13 @@ def ignored_unraisable():
         sys.unraisablehook = saved
 
 
+def released_memoryview():
+    """A released memoryview: iter() of it comes back with its error already set."""
+    view = memoryview(b"abc")
+    view.release()
+    return view
+
+
 class Unprintable(str):
     def __str__(self):
         raise ValueError("cannot print")

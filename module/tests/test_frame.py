@@ -9,7 +9,7 @@ import unittest
 import duvevodavid.net.zqTransportProtocolParser as parser_module
 from duvevodavid import _zqobjects as m
 from duvevodavid._zqobjects import DMPContainer, ITPContainer, STPContainer
-from support import CaughtUnraisable, NotedErrorTestCase
+from support import CaughtUnraisable, NotedErrorTestCase, released_memoryview
 
 CLASSES = (STPContainer, ITPContainer, DMPContainer)
 
@@ -203,24 +203,19 @@ class ParameterKindsTest(NotedErrorTestCase):
             self.assertEqual(ITPContainer("html", given, 0).payload, b"\x01\x02\x03", given)
 
     def test_released_memoryview_fails_with_its_own_error(self):
-        # iter() of a released memoryview comes back with its error already set; every parameter
-        # that iterates its argument raises that error with its note.
-        def released():
-            view = memoryview(b"abc")
-            view.release()
-            return view
-
+        # Every parameter that iterates its argument raises the error iter() came back with,
+        # with its note.
         calls = [
-            ("payload", lambda: ITPContainer("html", released(), 0)),
-            ("payload", lambda: m.FATManifestContainer(100, 1024, 1, released())),
-            ("checksum", lambda: m.FATManifestContainer(100, 1024, 1, None, released())),
-            ("data", lambda: m.TempDataObject.deserialize(released())),
-            ("payload", lambda: m.TempDataObject.ITP("html", released())),
-            ("payload", lambda: m.TempDataObject.FATManifest(100, 1024, 1, released())),
-            ("checksum", lambda: m.TempDataObject.FATManifest(100, 1024, 1, None, released())),
-            ("patterns", lambda: m.DomainMatcherList(released())),
-            ("parts", lambda: m.Url("x://h/p").build(released())),
-            ("path", lambda: m.CommandObject("zq:app:404").is_(released())),
+            ("payload", lambda: ITPContainer("html", released_memoryview(), 0)),
+            ("payload", lambda: m.FATManifestContainer(100, 1024, 1, released_memoryview())),
+            ("checksum", lambda: m.FATManifestContainer(100, 1024, 1, None, released_memoryview())),
+            ("data", lambda: m.TempDataObject.deserialize(released_memoryview())),
+            ("payload", lambda: m.TempDataObject.ITP("html", released_memoryview())),
+            ("payload", lambda: m.TempDataObject.FATManifest(100, 1024, 1, released_memoryview())),
+            ("checksum", lambda: m.TempDataObject.FATManifest(100, 1024, 1, None, released_memoryview())),
+            ("patterns", lambda: m.DomainMatcherList(released_memoryview())),
+            ("parts", lambda: m.Url("x://h/p").build(released_memoryview())),
+            ("path", lambda: m.CommandObject("zq:app:404").is_(released_memoryview())),
         ]
         for note, call in calls:
             with CaughtUnraisable() as caught:

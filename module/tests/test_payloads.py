@@ -9,7 +9,7 @@ import unittest
 
 from duvevodavid._zqobjects import (DMPContainer, FATManifestContainer, ITPContainer, STPContainer,
                                     TempDataObject, VFSDContainer)
-from support import CaughtUnraisable, NotedErrorTestCase
+from support import CaughtUnraisable, NotedErrorTestCase, released_memoryview
 
 ABS_ID = bytes(range(32))
 FRAME = (1, "f", ABS_ID, 5, None)
@@ -134,18 +134,13 @@ class VFSDContainerTest(NotedErrorTestCase):
                                  None, None)
 
     def test_released_memoryview_fails_the_call(self):
-        # iter() of a released memoryview comes back with its error already set: the call must
-        # raise that error, not build a container of no frames and report it as unraisable.
-        def released():
-            view = memoryview(bytes(32))
-            view.release()
-            return view
-
+        # The call raises the error iter() came back with; it builds no container of no frames
+        # and reports nothing as unraisable.
         cases = [
-            ("frames", lambda build: build("p", released())),
-            ("one frame", lambda build: build("p", [FRAME, released()])),
-            ("abs_id", lambda build: build("p", [(1, "f", released(), 5, None)])),
-            ("frame payload", lambda build: build("p", [(1, "f", ABS_ID, 5, released())])),
+            ("frames", lambda build: build("p", released_memoryview())),
+            ("one frame", lambda build: build("p", [FRAME, released_memoryview()])),
+            ("abs_id", lambda build: build("p", [(1, "f", released_memoryview(), 5, None)])),
+            ("frame payload", lambda build: build("p", [(1, "f", ABS_ID, 5, released_memoryview())])),
         ]
         for build in (VFSDContainer, TempDataObject.VFSD):
             for label, call in cases:
